@@ -1,0 +1,32 @@
+# Shared by scripts/test and scripts/demo: installs what the build needs from
+# Debian's packages and configures a build directory.
+
+TQ_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+tq_sudo() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# tq_install_packages PKG...: installs the packages that are not installed yet.
+tq_install_packages() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ "${#missing[@]}" -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    tq_sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    tq_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
+
+TQ_BUILD_PACKAGES=(cmake ninja-build g++ libboost-dev libboost-program-options-dev libgtest-dev libgmock-dev)
+
+# tq_build DIR [CMAKE ARGS...]: configures (once) and builds DIR.
+tq_build() {
+  local dir=$1
+  shift
+  cmake -S "$TQ_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir"
+}
