@@ -11,6 +11,7 @@ void compactFromStatus(tCompactStatus& compact, const tStatus& full) {
   if (full.structSize < kStatusFullSize) {
     compact.line = 0;
     compact.file[0] = 0;
+    compact.file[23] = 0;
     return;
   }
   compact.line = static_cast<std::uint32_t>(full.line);
@@ -32,7 +33,8 @@ tCompactStatusAdaptor::tCompactStatusAdaptor(tStatus& owner) : owner_(&owner) {
   const bool full = owner.structSize >= kStatusFullSize;
   block_.code = static_cast<std::int32_t>(owner.code);
   block_.line = full ? static_cast<std::uint32_t>(owner.line) : 0;
-  block_.file[0] = 0;
+  // The whole block travels to the driver: no byte of it is left unset.
+  std::memset(block_.file, 0, sizeof(block_.file));
   if (owner.code != 0 && full) {
     const std::size_t length = strnlen(owner.file, 23);
     std::memcpy(block_.file, owner.file, length);

@@ -84,8 +84,8 @@ bool toJsonStatus(const tStatus& status, tqerr::JsonStatus& json) {
 
 namespace {
 
-// Decodes the string member key of text into out, at most maxChars
-// characters taken from its head, or from its tail when keepTail is set.
+// The decoded text of the top-level string member key, or empty when text
+// has no such member or its value does not decode.
 std::string readStringMember(const char* text, const char* key) {
   const char* value = tqerr::json::findMember(text, key);
   if (value == nullptr) return std::string();
