@@ -245,6 +245,13 @@ TEST(SimPreload, UntouchedFilesReadNormally) {
   EXPECT_TRUE(r.log.empty());
 }
 
+TEST(SimPreload, IoctlOnOtherDescriptorsPassesThrough) {
+  tSimRun run;
+  SimResult r = client(run, kTwoDevices, {"pipe"});
+  EXPECT_EQ(r.out, "pending=3\n");
+  EXPECT_TRUE(r.log.empty());
+}
+
 TEST(SimPreload, BadBenchStopsTheRunWithItsLine) {
   tSimRun run;
   SimResult r = client(run, "device d serial=1\nwidget x\n", {"list"});

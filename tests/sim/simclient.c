@@ -11,6 +11,7 @@
  *   badptr NODE                   ioctl with an unreadable argument block
  *   file PATH                     open, flock shared, fstat, read
  *   leak PATH                     open and never close
+ *   pipe                          FIONREAD on a pipe: ioctl passes through
  */
 #include <errno.h>
 #include <fcntl.h>
@@ -244,6 +245,14 @@ int main(int argc, char** argv) {
     } else if (strcmp(cmd, "file") == 0 && left >= 1) {
       file(argv[i + 1]);
       i += 2;
+    } else if (strcmp(cmd, "pipe") == 0) {
+      int fds[2];
+      int pending = -1;
+      if (pipe(fds) == 0 && write(fds[1], "abc", 3) == 3 && ioctl(fds[0], FIONREAD, &pending) == 0)
+        printf("pending=%d\n", pending);
+      else
+        printf("pipe=%d\n", errno);
+      i += 1;
     } else if (strcmp(cmd, "leak") == 0 && left >= 1) {
       printf("leak=%d\n", open(argv[i + 1], O_RDONLY) >= 0);
       i += 2;
