@@ -6,7 +6,6 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -145,8 +144,7 @@ SimResult tSimRun::run(const std::string& bench, const std::vector<std::string>&
       result.timedOut = true;
       break;
     }
-    struct timespec pause = {0, 5 * 1000 * 1000};
-    nanosleep(&pause, nullptr);
+    usleep(5 * 1000);
   }
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.exitStatus = 128 + WTERMSIG(status);
