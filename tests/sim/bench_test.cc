@@ -1,0 +1,112 @@
+#include "sim/bench.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/tSimRun.h"
+
+namespace {
+
+using tqsim::Bench;
+
+TEST(SimBench, ParsesEveryLineKind) {
+  Bench b;
+  std::string error;
+  ASSERT_TRUE(
+      tqsim::parseBench("# a bench\n"
+                        "device dev0 serial=0x1A5 ports=4 pid=77  # trailing comment\n"
+                        "property dev0 Extra hex=00ff\n"
+                        "interface dev0 ae_ae\\0 node=/dev/tqae0 forbidden\n"
+                        "interface dev0 ae_ae\\1 node=/dev/tqae1 texthex=2f7820\n"
+                        "size 0x13fff7 2\n"
+                        "fault ioctl dev=dev0 port=3 prop=0x13fff7 status=5:6:f.c\n"
+                        "fault flock path=/x/y errno=ENOLCK from=2 times=1\n",
+                        b, error))
+      << error;
+  ASSERT_EQ(b.devices.size(), 1u);
+  EXPECT_EQ(b.devices[0].serial, 0x1A5u);
+  EXPECT_EQ(b.devices[0].numPorts, 4u);
+  EXPECT_EQ(b.devices[0].overrides[0].bytes, std::string("\0\xff", 2));
+  ASSERT_EQ(b.interfaces.size(), 2u);
+  EXPECT_EQ(b.interfaces[0].dir, "ae_ae\\0");
+  EXPECT_EQ(b.interfaces[0].text, "/dev/tqae0");  // the node unless given
+  EXPECT_EQ(b.interfaces[0].state, tqsim::NodeState::forbidden);
+  EXPECT_EQ(b.interfaces[1].text, "/x ");
+  EXPECT_EQ(b.sizes.at(0x13FFF7), 2u);
+  EXPECT_EQ(b.sizes.at(0x0210FEEA), 1u);  // defaults stay for the rest
+  ASSERT_EQ(b.faults.size(), 2u);
+  EXPECT_TRUE(b.faults[0].replyStatus);
+  EXPECT_EQ(b.faults[0].code, 5);
+  EXPECT_EQ(b.faults[0].file, "f.c");
+  EXPECT_EQ(b.faults[1].error, ENOLCK);
+  EXPECT_EQ(b.faults[1].from, 2u);
+}
+
+TEST(SimBench, RejectsMalformedLinesNamingThem) {
+  struct Case {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"device d serial=zz", "bench line 1: bad device word 'serial=zz'"},
+      {"device d\ndevice d", "bench line 2: device 'd' declared twice"},
+      {"device d ports=0x100000000", "bench line 1: bad device word 'ports=0x100000000'"},
+      {"interface nodev ae_ae\\0 node=/dev/x",
+       "bench line 1: interface needs a declared device and a directory name"},
+      {"device d\ninterface d ae_ae\\0", "bench line 2: interface needs node=<path>"},
+      {"device d\nproperty d PID hex=abc", "bench line 2: bad property content 'hex=abc'"},
+      {"device d\nproperty d PID hex=zz", "bench line 2: bad property content 'hex=zz'"},
+      {"size 0x13fff7", "bench line 1: size needs a property id and a byte count"},
+      {"fault ioctl seq=1", "bench line 1: ioctl fault needs exactly one of errno= and status="},
+      {"fault ioctl errno=EIO status=1:2:f",
+       "bench line 1: ioctl fault needs exactly one of errno= and status="},
+      {"fault ioctl status=1:f", "bench line 1: bad fault word 'status=1:f'"},
+      {"fault ioctl status=1:2:abcdefghijklmnopqrstuvwxyz",
+       "bench line 1: bad fault word 'status=1:2:abcdefghijklmnopqrstuvwxyz'"},
+      {"fault ioctl errno=EWHAT", "bench line 1: bad fault word 'errno=EWHAT'"},
+      {"fault glob", "bench line 1: glob fault needs result=aborted|nospace"},
+      {"fault read errno=EIO", "bench line 1: fault needs path= and errno="},
+      {"fault teleport", "bench line 1: unknown fault kind 'teleport'"},
+  };
+  for (const auto& c : cases) {
+    Bench b;
+    std::string error;
+    EXPECT_FALSE(tqsim::parseBench(c.text, b, error)) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+  }
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+TEST(SimBench, BuildsTheDriverTree) {
+  tqtest::tSimRun scratch;
+  Bench b;
+  std::string error;
+  ASSERT_TRUE(
+      tqsim::parseBench("device d serial=0x01020304 ports=2 pid=9\n"
+                        "property d NumPorts hex=0200\n"
+                        "property d PID dir\n"
+                        "interface d ae_ae\\0 node=/dev/tqae0\n",
+                        b, error));
+  const std::string root = scratch.dir() + "/tree";
+  ASSERT_TRUE(tqsim::buildTree(b, root, error)) << error;
+  const std::string dev = root + "/tq/d";
+  EXPECT_EQ(slurp(dev + "/deviceProperties/SerialNum"), "\x04\x03\x02\x01");
+  EXPECT_EQ(slurp(dev + "/deviceProperties/NumPorts"), std::string("\x02\0", 2));
+  struct stat st;
+  ASSERT_EQ(stat((dev + "/deviceProperties/PID").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(slurp(dev + "/deviceInterfaces/ae_ae\\0/interfacePath"), "/dev/tqae0");
+  // The tree cannot be built where its root cannot be made.
+  EXPECT_FALSE(tqsim::buildTree(b, scratch.dir() + "/missing/parent", error));
+  EXPECT_NE(error.find("cannot build the driver tree"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,59 @@
+// tSimRun: runs a program (by default the built tool) under the simulated
+// driver, in a scoped temporary directory that holds the bench, the request
+// log, the generated driver tree and anything a test writes there; the
+// directory is removed when the tSimRun is destroyed.
+//
+// run() starts the program with posix_spawn and a clean environment (HOME,
+// TMPDIR and XDG_CONFIG_HOME point into the directory; PATH and the
+// sanitizer options are kept), waits at most the timeout, and returns the
+// exit status, both output streams and the decoded log lines. Nothing here
+// touches the host's /proc, /dev, /var or /etc: the simulator answers for
+// /proc/driver/tq and the bench's nodes.
+#ifndef TESTS_SUPPORT_TSIMRUN_H_
+#define TESTS_SUPPORT_TSIMRUN_H_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tqtest {
+
+struct SimResult {
+  int exitStatus = -1;  // the exit code, or 128 + signal number
+  bool timedOut = false;
+  std::string out;
+  std::string err;
+  std::vector<std::string> log;  // the simulator's log, one entry per line
+
+  // The log lines that start with prefix, in order.
+  std::vector<std::string> logStartingWith(const std::string& prefix) const;
+};
+
+struct SimOptions {
+  std::string program;                                   // empty: the tool
+  std::vector<std::pair<std::string, std::string>> env;  // added or replaced
+  std::vector<std::string> preload;                      // libraries preloaded before the simulator
+  int timeoutSeconds = 30;
+};
+
+class tSimRun {
+ public:
+  tSimRun();
+  ~tSimRun();
+  tSimRun(const tSimRun&) = delete;
+  tSimRun& operator=(const tSimRun&) = delete;
+
+  const std::string& dir() const { return dir_; }
+  // Writes a file below dir(), creating its parent directories.
+  std::string writeFile(const std::string& relative, const std::string& content) const;
+
+  SimResult run(const std::string& bench, const std::vector<std::string>& args,
+                const SimOptions& options = SimOptions()) const;
+
+ private:
+  std::string dir_;
+};
+
+}  // namespace tqtest
+
+#endif  // TESTS_SUPPORT_TSIMRUN_H_
