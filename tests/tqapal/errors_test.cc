@@ -30,8 +30,9 @@ TEST(MapErrno, Table) {
       {EINTR, -52025}, {ECONNRESET, -52025},
       {EPERM, -52026}, {EACCES, -52026}, {EROFS, -52026},
       {EBUSY, -52031},
-      // Unlisted numbers inside the table, and numbers outside it.
-      {E2BIG, -52008}, {ENOEXEC, -52008}, {130, -52008}, {131, -52008}, {-1, -52008}, {4096, -52008},
+      // Unlisted numbers inside the table (EOWNERDEAD, 130, is its last
+      // entry), and numbers outside it.
+      {E2BIG, -52008}, {ENOEXEC, -52008}, {EKEYREJECTED, -52008}, {131, -52008}, {-1, -52008}, {4096, -52008},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(mapErrno(c.errnoValue), c.code) << "errno " << c.errnoValue;
