@@ -44,11 +44,16 @@ bool copy(JsonStatus& destination, const JsonStatus& source);
 void mergeAndCopy(JsonStatus& destination, const JsonStatus& source, bool* ok);
 void mergeAndMove(JsonStatus& destination, JsonStatus& source, bool* ok);
 
-// Ensures room for n more bytes; returns the top-level closing bracket.
+// Ensures a capacity of at least n+2 bytes (n at most 0x7FFFFFFD); returns
+// the top-level closing bracket, or null.
 char* reserve(JsonStatus& status, std::uint32_t n);
-// Growth callback for the json writers (context: the JsonStatus).
+// Growth callback for the json writers (context: the JsonStatus): reserves
+// twice the capacity less 4 and returns position's offset in the new buffer,
+// or null when the buffer cannot get larger.
 char* grow(char* position, void* status);
-inline json::Grower grower(JsonStatus& status) { return json::Grower{grow, &status}; }
+inline json::Grower grower(JsonStatus& status) {
+  return json::Grower{grow, &status};
+}
 
 // mergeCode; if taken, resets the text and writes "error_constant", "file",
 // "line" and "component". Returns the position where the caller appends its

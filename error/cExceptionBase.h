@@ -39,8 +39,8 @@ class cExceptionBase : public virtual std::exception {
   std::uint32_t location() const { return location_; }
 
  private:
-  void store(std::int32_t code, std::uint32_t module, std::uint32_t fileNumber,
-             std::uint32_t line, Kind kind);
+  void store(std::int32_t code, std::uint32_t module, std::uint32_t fileNumber, std::uint32_t line,
+             Kind kind);
 
   mutable char text_[11];
   std::int32_t code_;

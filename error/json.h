@@ -51,7 +51,9 @@ char* appendUInt64(char* position, const char* key, std::uint64_t value, const G
 char* appendObject(char* position, const char* key, const Grower& grower);
 
 // From an inner object's closing bracket to the enclosing container's one.
-inline char* leaveObject(char* position) { return position ? position + 1 : nullptr; }
+inline char* leaveObject(char* position) {
+  return position ? position + 1 : nullptr;
+}
 
 // Reader.
 enum ValueKind {
@@ -78,13 +80,15 @@ enum ErrorKind {
 
 struct ReadResult {
   ValueKind kind;
-  ErrorKind error;        // set when kind is kError
-  const char* position;   // where the value (or the error) starts
-  std::size_t length;     // raw length of the value
+  ErrorKind error;       // set when kind is kError
+  const char* position;  // where the value (or the error) starts
+  std::size_t length;    // raw length of the value
   bool hasFractionOrExponent;
 };
 
-// Parses one value at text (no leading whitespace skipped).
+// Parses one value at text (no leading whitespace skipped). A text that no
+// alternative gets past its first byte, or a number whose exponent has no
+// sign or digit, is kNoText. On error, position is where the fault lies.
 ReadResult readValue(const char* text);
 
 const char* findContainerEnd(const char* text);
