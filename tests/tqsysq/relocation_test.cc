@@ -1,0 +1,177 @@
+#include "tqsysq/relocation.h"
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/tqsysq/scopedFixtures.h"
+
+namespace tqsysq {
+namespace {
+
+using ::testing::ElementsAreArray;
+
+const std::map<std::string, std::string> kDefaults = {
+    {"prefixdir", "/usr"},
+    {"execprefixdir", "/usr"},
+    {"bindir", "/usr/bin"},
+    {"sbindir", "/usr/sbin"},
+    {"libdir", "/usr/lib"},
+    {"lib32dir", "/usr/lib"},
+    {"lib64dir", "/usr/lib64"},
+    {"nativelibdir", "/usr/lib64"},
+    {"multiarchlibdir", "/usr/lib/x86_64-linux-gnu"},
+    {"libexecdir", "/usr/libexec"},
+    {"sharedstatedir", "/var/lib"},
+    {"datarootdir", "/usr/share"},
+    {"datadir", "/usr/share"},
+    {"sysconfdir", "/etc"},
+    {"localstatedir", "/var"},
+    {"runstatedir", "/var/run"},
+    {"includedir", "/usr/include"},
+    {"docdir", "/usr/share/doc"},
+    {"initddir", "/etc/init.d"},
+};
+
+std::vector<std::string> allKeys() {
+  std::vector<std::string> keys;
+  for (const RelocationKey& k : kRelocationKeys) keys.push_back(k.key);
+  return keys;
+}
+
+std::string fakeLibrary(const std::string& name) {
+  return std::string(TQ_FAKE_RELOC_DIR) + "/" + name + "/libtqrelocations.so.0";
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) result.push_back(line);
+  return result;
+}
+
+TEST(RelocationTable, KeysInOrderWithTheirDefaults) {
+  ASSERT_EQ(sizeof kRelocationKeys / sizeof kRelocationKeys[0], kDefaults.size());
+  for (const RelocationKey& k : kRelocationKeys) {
+    ASSERT_TRUE(kDefaults.count(k.key)) << k.key;
+    EXPECT_EQ(kDefaults.at(k.key), k.defaultDir) << k.key;
+  }
+  EXPECT_EQ(allKeys().front(), "prefixdir");
+  EXPECT_EQ(allKeys()[2], "bindir");
+  EXPECT_EQ(allKeys().back(), "initddir");
+}
+
+// Each stand-in library, built into a table of its own in this process.
+TEST(RelocationTable, StandInLibraries) {
+  const std::string longX(255, 'x');
+  struct Case {
+    const char* name;
+    std::string library;
+    std::int32_t code;
+    std::map<std::string, std::string> moved;  // keys whose value is not the default
+    std::vector<std::string> asked;
+  } cases[] = {
+      {"absent", "/nonexistent/libtqrelocations.so.0", 0, {}, {}},
+      {"without symbol", fakeLibrary("without_symbol"), 0, {}, {}},
+      {"relocates nothing", fakeLibrary("relocates_nothing"), 0, {}, allKeys()},
+      {"relocates state",
+       fakeLibrary("relocates_state"),
+       0,
+       {{"sharedstatedir", "/opt/state"}},
+       allKeys()},
+      // The library overfills its buffer: the value is bounded by it.
+      {"unterminated", fakeLibrary("unterminated"), 0, {{"prefixdir", longX}}, allKeys()},
+      {"fails bindir",
+       fakeLibrary("fails_bindir"),
+       -52006,
+       {},
+       {"prefixdir", "execprefixdir", "bindir"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tqtest::ScopedTempDir dir;
+    const std::string log = dir / "asked";
+    tqtest::ScopedEnv logEnv("TQ_RELOC_LOG", log);
+
+    RelocationTable table(c.library.c_str());
+    EXPECT_EQ(table.constructionStatus().code, c.code);
+    EXPECT_THAT(lines(tqtest::readFile(log)), ElementsAreArray(c.asked));
+    for (const auto& [key, defaultDir] : kDefaults) {
+      tqerr::JsonStatus status;
+      std::string value = "unset";
+      table.lookup(key.c_str(), value, status);
+      EXPECT_EQ(status.code, c.code) << key;
+      if (c.code == 0) {
+        const auto moved = c.moved.find(key);
+        EXPECT_EQ(value, moved != c.moved.end() ? moved->second : defaultDir) << key;
+      } else {
+        EXPECT_EQ(value, "unset") << key;
+      }
+      tqerr::release(status);
+    }
+  }
+}
+
+TEST(RelocationTable, UnknownKeyIsAnOsFault) {
+  RelocationTable table("/nonexistent/libtqrelocations.so.0");
+  tqerr::JsonStatus status;
+  std::string value;
+  table.lookup("sharedstate", value, status);  // a prefix of a key is not the key
+  EXPECT_EQ(status.code, -52008);
+  tqerr::release(status);
+}
+
+TEST(RelocationTable, LookupKeepsAnEarlierError) {
+  RelocationTable table("/nonexistent/libtqrelocations.so.0");
+  tqerr::JsonStatus status;
+  status.code = -52005;
+  std::string value = "unset";
+  table.lookup("bindir", value, status);
+  EXPECT_EQ(status.code, -52005);
+  EXPECT_EQ(value, "unset");
+}
+
+// The process's own table, built before main from the library that the
+// loader finds under the fixed name.
+std::string runProbe(const std::string& libraryDir, const std::string& log) {
+  return tqtest::runCommand("LD_LIBRARY_PATH='" + libraryDir + "' TQ_RELOC_LOG='" + log + "' '" +
+                            TQ_RELOCATION_PROBE + "'");
+}
+
+TEST(ProcessRelocationTable, RelocatedBeforeMain) {
+  tqtest::ScopedTempDir dir;
+  const std::string log = dir / "asked";
+  const std::vector<std::string> output =
+      lines(runProbe(std::string(TQ_FAKE_RELOC_DIR) + "/relocates_state", log));
+
+  std::vector<std::string> expected;
+  for (const RelocationKey& k : kRelocationKeys) {
+    expected.push_back(std::string(k.key) + "=" +
+                       (std::string(k.key) == "sharedstatedir" ? "/opt/state" : k.defaultDir));
+  }
+  EXPECT_THAT(output, ElementsAreArray(expected));
+  std::vector<std::string> asked = allKeys();
+  asked.push_back("main");
+  EXPECT_THAT(lines(tqtest::readFile(log)), ElementsAreArray(asked));
+}
+
+TEST(ProcessRelocationTable, OneFailingKeyFailsEveryDirectory) {
+  tqtest::ScopedTempDir dir;
+  const std::string log = dir / "asked";
+  const std::vector<std::string> output =
+      lines(runProbe(std::string(TQ_FAKE_RELOC_DIR) + "/fails_bindir", log));
+
+  std::vector<std::string> expected;
+  for (const RelocationKey& k : kRelocationKeys)
+    expected.push_back(std::string(k.key) + " error -52006");
+  EXPECT_THAT(output, ElementsAreArray(expected));
+  EXPECT_THAT(lines(tqtest::readFile(log)),
+              ElementsAreArray({"prefixdir", "execprefixdir", "bindir", "main"}));
+}
+
+}  // namespace
+}  // namespace tqsysq
