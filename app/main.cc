@@ -1,3 +1,15 @@
-// Entry point of tqvlkaepropinit: lists the AE device interfaces, or restores
-// the stored per-port settings (--restore).
-int main() { return 0; }
+// Entry point of tqvlkaepropinit. With no arguments at all it lists the AE
+// device interfaces; with any argument it is in option mode (--help,
+// --restore). The mode is chosen by the argument count alone.
+#include <iostream>
+
+#include "app/commandLine.h"
+#include "app/listing.h"
+
+int main(int argc, char* argv[]) {
+  if (argc == 1) {
+    return nTQVLKAET100::runListingMode(std::cout, std::cerr);
+  }
+  return nTQVLKAET100::runOptionMode(argc, argv, std::cout, std::cerr,
+                                     nTQVLKAET100::restoreSequence);
+}

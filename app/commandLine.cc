@@ -1,0 +1,81 @@
+#include "app/commandLine.h"
+
+#include <boost/program_options.hpp>
+#include <exception>
+#include <stdexcept>
+
+#include "app/exitStatus.h"
+#include "app/reports.h"
+#include "device/deviceLookup.h"
+#include "error/Exception.h"
+#include "settings/restoreSettings.h"
+
+namespace nTQVLKAET100 {
+
+namespace po = boost::program_options;
+
+namespace {
+
+// Writes the option description followed by one empty line.
+void writeDescription(std::ostream& stream, const po::options_description& description) {
+  stream << description << "\n";
+}
+
+void writeParseError(std::ostream& err, const po::options_description& description,
+                     const std::exception& error) {
+  err << "Parse error: " << error.what() << std::endl;
+  writeDescription(err, description);
+}
+
+}  // namespace
+
+void restoreSequence() {
+  restoreSettings();
+  clearForceLinkDisable();
+}
+
+int runOptionMode(int argc, const char* const argv[], std::ostream& out, std::ostream& err,
+                  const RestoreAction& restore) {
+  po::options_description description;
+  description.add_options()("help,h", "produce help message")(
+      "restore,r", "write stored settings to the kernel");
+
+  po::variables_map options;
+  try {
+    po::store(po::parse_command_line(argc, argv, description), options);
+  } catch (const std::exception& error) {
+    // An unknown option, or a value given to a switch: the same report as a
+    // missing --restore.
+    writeParseError(err, description, error);
+    return kExitFailure;
+  }
+
+  if (options.count("help")) {
+    writeDescription(out, description);
+    return kExitFailure;
+  }
+
+  try {
+    po::notify(options);
+    if (!options.count("restore")) {
+      throw std::runtime_error("Required option '--restore' not provided.");
+    }
+  } catch (const std::exception& error) {
+    writeParseError(err, description, error);
+    return kExitFailure;
+  }
+
+  try {
+    restore();
+    return kExitSuccess;
+  } catch (const tqerr::ExceptionBase& error) {
+    reportError(err, error);
+  } catch (const std::exception& exception) {
+    reportException(err, exception);
+  } catch (...) {
+    reportUnknownException(err);
+  }
+  return kExitFailure;
+}
+
+}  // namespace nTQVLKAET100

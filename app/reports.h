@@ -1,0 +1,21 @@
+// The report lines that a failed run writes to standard error: one line per
+// run, "Error (" for a failed status carried by a tqerr exception, "Exception
+// (" with the mangled dynamic type name for any other std::exception.
+#ifndef APP_REPORTS_H_
+#define APP_REPORTS_H_
+
+#include <exception>
+#include <ostream>
+
+#include "error/Exception.h"
+
+namespace nTQVLKAET100 {
+
+void reportError(std::ostream& err, const tqerr::ExceptionBase& error);
+void reportException(std::ostream& err, const std::exception& exception);
+// An exception of a type the tool does not know.
+void reportUnknownException(std::ostream& err);
+
+}  // namespace nTQVLKAET100
+
+#endif  // APP_REPORTS_H_
