@@ -1,0 +1,121 @@
+#include "settings/loadSettingsFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <boost/property_tree/ini_parser.hpp>
+#include <cerrno>
+#include <cstring>
+#include <istream>
+#include <stdexcept>
+#include <streambuf>
+
+#include "productpath/cPath.h"
+#include "productpath/cSysqWrapper.h"
+#include "settings/classicBoostError.h"
+#include "tqafa/FileLock.h"
+
+namespace nTQVLKAET100 {
+
+namespace {
+
+// Directory kind of the product's stored settings.
+constexpr std::uint32_t kSettingsDirectoryKind = 18;
+
+// Closes the descriptor when the loader leaves, last of all.
+class DescriptorCloser {
+ public:
+  explicit DescriptorCloser(int fd) : fd_(fd) {}
+  DescriptorCloser(const DescriptorCloser&) = delete;
+  DescriptorCloser& operator=(const DescriptorCloser&) = delete;
+  ~DescriptorCloser() { ::close(fd_); }
+
+ private:
+  int fd_;
+};
+
+// Releases a taken lock on every exit; a failure to unlock must not replace
+// the exception that is already leaving.
+class UnlockOnExit {
+ public:
+  explicit UnlockOnExit(tqafa::FileLock& lock) : lock_(lock) {}
+  UnlockOnExit(const UnlockOnExit&) = delete;
+  UnlockOnExit& operator=(const UnlockOnExit&) = delete;
+  ~UnlockOnExit() {
+    try {
+      lock_.unlock();
+    } catch (...) {
+    }
+  }
+
+ private:
+  tqafa::FileLock& lock_;
+};
+
+// A read-only stream over the loaded bytes, so the text is not copied again.
+class TextBuffer : public std::streambuf {
+ public:
+  TextBuffer(char* text, std::size_t length) { setg(text, text, text + length); }
+};
+
+// Reads the whole file: one read() may return fewer bytes than asked (a
+// signal, a file system that delivers in pieces), and a short count must not
+// cut the settings silently.
+std::size_t readWhole(int fd, char* buffer, std::size_t size) {
+  std::size_t total = 0;
+  while (total < size) {
+    const ssize_t count = ::read(fd, buffer + total, size - total);
+    if (count == 0) break;
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      throw std::runtime_error("The INI file could not be read.");
+    }
+    total += static_cast<std::size_t>(count);
+  }
+  return total;
+}
+
+boost::property_tree::ptree readAndParse(int fd) {
+  boost::property_tree::ptree tree;
+  struct stat info;
+  if (::fstat(fd, &info) != 0) {
+    throw std::runtime_error("The INI file size could not be read.");
+  }
+  if (info.st_size <= 0) return tree;
+  const std::size_t size = static_cast<std::size_t>(info.st_size);
+  std::string bytes(size, '\0');
+  readWhole(fd, &bytes[0], size);
+  // The text ends at the first zero byte of the content.
+  bytes.resize(std::strlen(bytes.c_str()));
+  TextBuffer buffer(&bytes[0], bytes.size());
+  std::istream stream(&buffer);
+  try {
+    boost::property_tree::read_ini(stream, tree);
+  } catch (const boost::property_tree::ini_parser_error& error) {
+    throwClassicBoostError(error);
+  }
+  return tree;
+}
+
+}  // namespace
+
+std::string settingsFilePath() {
+  vlpath::cSysqWrapper wrapper;
+  vlpath::cPath path(kSettingsDirectoryKind, wrapper);
+  path.appendUtf8(kSettingsFileName);
+  return path.getMbs();
+}
+
+boost::property_tree::ptree loadSettingsFile() {
+  const std::string path = settingsFilePath();
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd == -1) return boost::property_tree::ptree();
+  DescriptorCloser closer(fd);
+  tqafa::FileLock lock(fd);
+  lock.lockShared();
+  UnlockOnExit unlocker(lock);
+  return readAndParse(fd);
+}
+
+}  // namespace nTQVLKAET100

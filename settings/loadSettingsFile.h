@@ -1,0 +1,27 @@
+// Loading of the settings file "tqvlkae.ini" from the product's directory
+// under the shared state directory (/var/lib/tq-vlnk by default). The file is
+// read whole under a shared advisory lock, so that a writer holding an
+// exclusive lock is never read half-written, and parsed by the INI reader.
+// A missing or unreadable file is not an error: it yields an empty tree.
+#ifndef SETTINGS_LOADSETTINGSFILE_H_
+#define SETTINGS_LOADSETTINGSFILE_H_
+
+#include <boost/property_tree/ptree.hpp>
+#include <string>
+
+namespace nTQVLKAET100 {
+
+constexpr const char* kSettingsFileName = "tqvlkae.ini";
+
+// The settings file's path in the multibyte encoding; throws the path
+// layer's cExceptionBase when the directory cannot be computed.
+std::string settingsFilePath();
+
+// Throws std::runtime_error for fstat and read failures, tqerr::Exception
+// when the lock cannot be taken, the INI reader's error for syntax errors.
+// Lock and descriptor are released on every exit.
+boost::property_tree::ptree loadSettingsFile();
+
+}  // namespace nTQVLKAET100
+
+#endif  // SETTINGS_LOADSETTINGSFILE_H_

@@ -1,0 +1,34 @@
+// The "PortSetting" key grammar and the property table.
+//
+// A key names a device by its serial number (hexadecimal), a port (decimal)
+// and a property word, read as "%x_%u_%s". The property word is matched
+// without regard to letter case against the seven properties the tool can
+// restore.
+#ifndef SETTINGS_SETTINGKEY_H_
+#define SETTINGS_SETTINGKEY_H_
+
+#include <boost/property_tree/ptree.hpp>
+#include <cstdint>
+#include <string>
+
+#include "device/deviceLookup.h"
+
+namespace nTQVLKAET100 {
+
+struct tSettingKey {
+  std::uint32_t serialNumber;
+  std::uint32_t port;
+  std::uint32_t propertyId;
+};
+
+// Throws std::out_of_range ("map::at") for a name that is not in the table.
+std::uint32_t lookupPropertyId(const std::string& name);
+
+// Throws std::runtime_error("Invalid token found in settings INI.") when the
+// key does not scan, and lookupPropertyId's error for an unknown property.
+tSettingKey parseSettingKey(const std::string& key);
+tSettingKey parseSettingKey(const boost::property_tree::ptree::value_type& entry);
+
+}  // namespace nTQVLKAET100
+
+#endif  // SETTINGS_SETTINGKEY_H_

@@ -1,0 +1,87 @@
+#include "settings/settingKey.h"
+
+#include <stdexcept>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace nTQVLKAET100 {
+namespace {
+
+TEST(LookupPropertyId, TableIgnoresLetterCase) {
+  struct Case {
+    const char* name;
+    std::uint32_t id;
+  } cases[] = {
+      {"portmode", 0x13FFFE},
+      {"phystate", 0x13FFFD},
+      {"forcelinkdisable", 0x0210FEEA},
+      {"linkspeed", 0x13FFF7},
+      {"jumboframes", 0x13FFF5},
+      {"interruptmoderation", 0x13FFF3},
+      {"sleepcapabilityconfigured", 0x13FFEF},
+      {"LinkSpeed", 0x13FFF7},
+      {"FORCELINKDISABLE", 0x0210FEEA},
+  };
+  for (const Case& c : cases) EXPECT_EQ(lookupPropertyId(c.name), c.id) << c.name;
+}
+
+TEST(LookupPropertyId, UnknownNameIsOutOfRange) {
+  for (const char* name : {"linkspeed_x", "", "link speed", "linkspeed ", "portmodes"}) {
+    try {
+      lookupPropertyId(name);
+      ADD_FAILURE() << "no exception for '" << name << "'";
+    } catch (const std::out_of_range& error) {
+      EXPECT_STREQ(error.what(), "map::at") << name;
+    }
+  }
+}
+
+TEST(ParseSettingKey, Accepted) {
+  struct Case {
+    const char* key;
+    std::uint32_t serial;
+    std::uint32_t port;
+    std::uint32_t property;
+  } cases[] = {
+      {"1a5_2_linkspeed", 0x1A5, 2, 0x13FFF7},
+      {"1A5_0_LinkSpeed", 0x1A5, 0, 0x13FFF7},
+      {"0x1a5_0_linkspeed", 0x1A5, 0, 0x13FFF7},
+      {"ffffffff_4294967295_portmode", 0xFFFFFFFF, 4294967295u, 0x13FFFE},
+      {"0_0_forcelinkdisable", 0, 0, 0x0210FEEA},
+      // The property word ends at white space; what follows is not read.
+      {"1a5_1_phystate trailing", 0x1A5, 1, 0x13FFFD},
+  };
+  for (const Case& c : cases) {
+    const tSettingKey key = parseSettingKey(c.key);
+    EXPECT_EQ(key.serialNumber, c.serial) << c.key;
+    EXPECT_EQ(key.port, c.port) << c.key;
+    EXPECT_EQ(key.propertyId, c.property) << c.key;
+  }
+}
+
+TEST(ParseSettingKey, Rejected) {
+  struct Case {
+    const char* key;
+    const char* what;
+  } cases[] = {
+      {"1a5_0_", "Invalid token found in settings INI."},
+      {"1a5_x_linkspeed", "Invalid token found in settings INI."},
+      {"zz_0_linkspeed", "Invalid token found in settings INI."},
+      {"1a5-0-linkspeed", "Invalid token found in settings INI."},
+      {"", "Invalid token found in settings INI."},
+      {"1a5_0_linkspeed_x", "map::at"},
+      {"1a5_0_speed", "map::at"},
+  };
+  for (const Case& c : cases) {
+    try {
+      parseSettingKey(c.key);
+      ADD_FAILURE() << "no exception for '" << c.key << "'";
+    } catch (const std::exception& error) {
+      EXPECT_STREQ(error.what(), c.what) << c.key;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace nTQVLKAET100
