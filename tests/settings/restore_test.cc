@@ -317,6 +317,17 @@ TEST(Restore, UnreadableSettingsFile) {
   EXPECT_TRUE(result.log.empty());
 }
 
+TEST(Restore, SettingsDirectoryThatCannotBeComputed) {
+  Restore restore;
+  restore.writeSettings("[PortSetting]\n1a5_0_linkspeed=10\n");
+  // A relocation library that fails makes every directory lookup fail.
+  restore.run().writeFile("tqrelocations.conf", "a line without an equals sign\n");
+  const SimResult result = restore.restore();
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_EQ(result.err, "Exception (N12nTQVLKAET10010nENSPAN00014cExceptionBaseE): 0xFFFF34DA\n");
+  EXPECT_TRUE(result.log.empty());
+}
+
 TEST(Restore, WaitsForAWriterHoldingTheFileExclusively) {
   Restore restore;
   // The file holds text that does not parse until the writer has finished.
