@@ -14,8 +14,8 @@ namespace nTQVLKAET100 {
 
 using nTQAPAL000::tDeviceInterfaceIterator;
 using nTQAPAL000::tFixedPath;
-using nTQAPAL000::tStatus;
 using nTQAPAL000::throwIfFatal;
+using nTQAPAL000::tStatus;
 
 void listInterfaces(std::ostream& out) {
   tStatus searchStatus;

@@ -13,8 +13,7 @@ void reportException(std::ostream& err, const std::exception& exception) {
 }
 
 void reportUnknownException(std::ostream& err) {
-  err << "Exception (unknown): the operation ended with an exception of unknown type"
-      << std::endl;
+  err << "Exception (unknown): the operation ended with an exception of unknown type" << std::endl;
 }
 
 }  // namespace nTQVLKAET100

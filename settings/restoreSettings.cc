@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "device/tInterfaceProxy_ae.h"
 #include "device/deviceLookup.h"
+#include "device/tInterfaceProxy_ae.h"
 #include "settings/classicBoostError.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/settingKey.h"
@@ -16,8 +16,8 @@
 namespace nTQVLKAET100 {
 
 using nTQAPAL000::tCompactStatusAdaptor;
-using nTQAPAL000::tStatus;
 using nTQAPAL000::throwIfFatal;
+using nTQAPAL000::tStatus;
 
 std::uint32_t convertValue32(const std::string& value) {
   try {

@@ -75,8 +75,16 @@ TEST(OptionMode, CommandLines) {
        std::string("Parse error: option '--restore' cannot be specified more than once\n") +
            kDescription,
        0},
-      {{"--foo"}, 1, "", std::string("Parse error: unrecognised option '--foo'\n") + kDescription, 0},
-      {{"-x", "-r"}, 1, "", std::string("Parse error: unrecognised option '-x'\n") + kDescription, 0},
+      {{"--foo"},
+       1,
+       "",
+       std::string("Parse error: unrecognised option '--foo'\n") + kDescription,
+       0},
+      {{"-x", "-r"},
+       1,
+       "",
+       std::string("Parse error: unrecognised option '-x'\n") + kDescription,
+       0},
       {{"--restore=1"},
        1,
        "",
@@ -113,8 +121,7 @@ TEST(OptionMode, RestoreFailuresAreReportedOnOneLine) {
        "Exception (St13runtime_error): Invalid token found in settings INI.\n"},
       {"out_of_range", [] { throw std::out_of_range("map::at"); },
        "Exception (St12out_of_range): map::at\n"},
-      {"conversion",
-       [] { throwClassicBoostError(boost::bad_lexical_cast()); },
+      {"conversion", [] { throwClassicBoostError(boost::bad_lexical_cast()); },
        "Exception (N5boost16exception_detail10clone_implINS0_19error_info_"
        "injectorINS_16bad_lexical_castEEEEE): bad lexical cast: source type value could not be "
        "interpreted as target\n"},

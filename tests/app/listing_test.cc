@@ -34,7 +34,8 @@ TEST(Listing, Benches) {
        "beef /dev/b1 10 0\n"},
       {"a 255-byte path is printed whole",
        "device d serial=1 ports=1 pid=1\n"
-       "interface d ae_ae\\0 node=/dev/x text=" + path255 + "\n",
+       "interface d ae_ae\\0 node=/dev/x text=" +
+           path255 + "\n",
        "1 " + path255 + " 1 1\n"},
       {"a property file shorter than 4 bytes fills only its own bytes",
        "device d serial=1 ports=1 pid=1\n"
@@ -67,7 +68,8 @@ TEST(Listing, FailuresEndWithOneErrorLine) {
   } cases[] = {
       {"a 256-byte path",
        "device d serial=1 ports=1 pid=1\n"
-       "interface d ae_ae\\0 node=/dev/x text=" + path256 + "\n",
+       "interface d ae_ae\\0 node=/dev/x text=" +
+           path256 + "\n",
        "",
        "Error (-52019): {\"file\":\"tqapal/protons/enumeration/linuxU/linuxDevEnumHelper\","
        "\"line\":72,\"component\":\"tqvlkaepr\"}\n"},

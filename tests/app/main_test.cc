@@ -31,8 +31,7 @@ TEST(ToolCommandLine, OptionMode) {
       {{"--restore=1"},
        1,
        "",
-       std::string("Parse error: option '--restore' does not take any arguments\n") +
-           kDescription},
+       std::string("Parse error: option '--restore' does not take any arguments\n") + kDescription},
   };
   for (const Case& c : cases) {
     tqtest::tSimRun run;

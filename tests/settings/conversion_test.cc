@@ -20,8 +20,8 @@ TEST(ConvertValue32, Accepted) {
     const char* text;
     std::uint32_t value;
   } cases[] = {
-      {"1000", 1000},      {"+1000", 1000}, {"0", 0},
-      {"4294967295", 0xFFFFFFFF}, {"-1", 0xFFFFFFFF}, {"-4294967295", 1},
+      {"1000", 1000},     {"+1000", 1000},    {"0", 0}, {"4294967295", 0xFFFFFFFF},
+      {"-1", 0xFFFFFFFF}, {"-4294967295", 1},
   };
   for (const Case& c : cases) EXPECT_EQ(convertValue32(c.text), c.value) << c.text;
 }
