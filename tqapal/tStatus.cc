@@ -85,14 +85,25 @@ bool toJsonStatus(const tStatus& status, tqerr::JsonStatus& json) {
 namespace {
 
 // The decoded text of the top-level string member key, or empty when text
-// has no such member or its value does not decode.
-std::string readStringMember(const char* text, const char* key) {
+// has no such member or its value does not decode. With keepTail, a raw
+// (still escaped) value longer than keepTail characters is cut to its last
+// keepTail characters first, and backslashes at the cut are skipped so that
+// the kept part never starts inside an escape.
+std::string readStringMember(const char* text, const char* key, std::size_t keepTail = 0) {
   const char* value = tqerr::json::findMember(text, key);
   if (value == nullptr) return std::string();
   std::size_t rawLength = 0;
   const char* end = nullptr;
   const char* raw = tqerr::json::getStringValue(value, nullptr, &rawLength, &end);
   if (raw == nullptr || end == nullptr) return std::string();
+  if (keepTail != 0 && rawLength > keepTail) {
+    raw += rawLength - keepTail;
+    rawLength = keepTail;
+    while (rawLength != 0 && *raw == '\\') {
+      ++raw;
+      --rawLength;
+    }
+  }
   std::string decoded(rawLength + 1, '\0');
   char* stop = tqerr::json::unescapeString(raw, rawLength, &decoded[0]);
   if (stop == nullptr) return std::string();
@@ -109,13 +120,9 @@ void fromJsonStatus(const tqerr::JsonStatus& json, tStatus& status) {
   std::int32_t line = 0;
   if (json.text != nullptr) {
     component = readStringMember(json.text, "component").substr(0, 9);
-    file = readStringMember(json.text, "file");
-    if (file.size() > 100) {
-      std::size_t cut = file.size() - 100;
-      // Never start the kept tail in the middle of an escape's backslashes.
-      while (cut < file.size() && file[cut] == '\\') ++cut;
-      file = file.substr(cut);
-    }
+    // The last 100 characters of the JSON text's value, which decode to at
+    // most 100 characters: the record's file field stores them whole.
+    file = readStringMember(json.text, "file", 100);
     const char* value = tqerr::json::findMember(json.text, "line");
     if (value != nullptr) line = tqerr::json::getIntValue(value, 0, nullptr);
   }

@@ -262,5 +262,62 @@ TEST(JsonStatusLocation, ReportsAFailedMember) {
   EXPECT_EQ(o.s.code, -1);  // the code is recorded all the same
 }
 
+// The detail of a failed user lookup in the path library: the site members,
+// then nested objects added with the growing appendObject and left with
+// leaveObject.
+TEST(JsonStatusDetail, PathLibraryExample) {
+  for (std::size_t messageLength : {25u, 700u}) {
+    const std::string message =
+        messageLength == 25 ? "No such file or directory" : std::string(messageLength, 'm');
+    Owned o;
+    const ErrorLocation site = {"tqsysq/stdpath", 337, "tqvlkaepropinit",
+                                "tqapalerr_resourceNotFound"};
+    bool ok = true;
+    const json::Grower g = grower(o.s);
+    char* at = setCodeWithLocation(o.s, -52006, site, &ok);
+    char* inner = json::appendObject(at, "internal_error", g);
+    inner = json::appendString(inner, "api", "errno", g);
+    inner = json::appendInt(inner, "code", 2, g);
+    inner = json::appendString(inner, "string", message.c_str(), g);
+    at = json::leaveObject(inner);
+    inner = json::appendObject(at, "tqsysq_debug", g);
+    inner = json::appendString(inner, "desc", "getpwuid_r failed", g);
+    at = json::leaveObject(inner);
+    ASSERT_NE(at, nullptr) << messageLength;
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(*at, '}');
+    EXPECT_EQ(at[1], 0);
+    EXPECT_EQ(o.s.code, -52006);
+    EXPECT_EQ(o.s.capacity, messageLength == 25 ? 512u : 1024u);
+    EXPECT_EQ(o.text(),
+              R"({"error_constant":"tqapalerr_resourceNotFound","file":"tqsysq/stdpath",)"
+              R"("line":337,"component":"tqvlkaepropinit","internal_error":{"api":"errno",)"
+              R"("code":2,"string":")" +
+                  message + R"("},"tqsysq_debug":{"desc":"getpwuid_r failed"}})");
+    EXPECT_EQ(o.s.text[o.s.capacity - 1], 'J');
+  }
+}
+
+// A 512-byte buffer holding {} has 508 bytes of free room: a member of
+// exactly that size is written in place, one byte more makes it grow.
+TEST(JsonStatusDetail, ExactFitDoesNotGrow) {
+  for (std::size_t valueLength : {502u, 503u}) {
+    Owned o(-1, "{}");
+    ASSERT_EQ(o.s.capacity, 512u);
+    const std::string value(valueLength, 'v');
+    char* at = json::appendString(o.s.text + 1, "k", value.c_str(), grower(o.s));
+    ASSERT_NE(at, nullptr);
+    EXPECT_EQ(o.text(), R"({"k":")" + value + R"("})");
+    if (valueLength == 502) {
+      EXPECT_EQ(o.s.capacity, 512u);
+      EXPECT_EQ(o.s.text[510], 0);  // the NUL right before the marker
+      EXPECT_EQ(o.s.text[511], 'J');
+    } else {
+      EXPECT_EQ(o.s.capacity, 1024u);
+      EXPECT_EQ(o.s.text[1023], 'J');
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tqerr

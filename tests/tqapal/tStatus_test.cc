@@ -173,6 +173,18 @@ TEST(tStatusThrowIfFatal, EmptyFieldsGiveAnEmptyWhat) {
   }
 }
 
+TEST(tStatusThrowIfFatal, FullRecordWithEmptyFieldsGivesAnEmptyWhat) {
+  tStatus s;
+  setCode(s, -52003, "", "", 44);
+  try {
+    throwIfFatal(s);
+    ADD_FAILURE() << "no exception";
+  } catch (const tqerr::ExceptionBase& e) {
+    EXPECT_EQ(e.code(), -52003);
+    EXPECT_STREQ(e.what(), "");
+  }
+}
+
 struct FatalOwner {
   ~FatalOwner() {
     tStatus s;
@@ -209,6 +221,14 @@ TEST(tStatusFromJson, CopiesTheSiteBack) {
   tqerr::release(json);
 }
 
+std::string repeated(const std::string& piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// The cut is made in the JSON text (the raw, still escaped value): at most its
+// last 100 characters are kept, and backslashes at the cut are skipped.
 TEST(tStatusFromJson, LongFileKeepsItsTailWithoutLeadingBackslashes) {
   struct Case {
     std::string escapedFile;  // as it stands in the JSON text
@@ -216,10 +236,19 @@ TEST(tStatusFromJson, LongFileKeepsItsTailWithoutLeadingBackslashes) {
   } cases[] = {
       // 100 characters: whole.
       {std::string(100, 'a'), std::string(100, 'a')},
-      // 103 decoded characters: the last 100.
+      // 103 characters: the last 100.
       {"abc" + std::string(100, 'y'), std::string(100, 'y')},
-      // "xx\\" + 99: the cut lands on the decoded backslash, which is skipped.
+      // "xx\\" + 99: the cut lands on the second backslash of the escape,
+      // which is skipped.
       {R"(xx\\)" + std::string(99, 'y'), std::string(99, 'y')},
+      // 60 escaped slashes are 120 raw characters (60 decoded): the last 100
+      // raw ones start with a backslash, skipped, and decode to 50 slashes.
+      {repeated(R"(\/)", 60), std::string(50, '/')},
+      // 20 escapes of A are 120 raw characters: the cut lands inside an
+      // escape, whose rest is plain text.
+      {repeated(R"(\u0041)", 20), "0041" + std::string(16, 'A')},
+      // 100 escaped slashes that decode to 100 characters are still cut.
+      {repeated(R"(\/)", 100), std::string(50, '/')},
   };
   for (const Case& c : cases) {
     tqerr::JsonStatus json;

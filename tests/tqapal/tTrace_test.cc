@@ -1,6 +1,7 @@
 #include "tqapal/tTrace.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -42,6 +43,31 @@ TEST_F(ConsoleOutput, WriteWithLengthPrintsAtMostThatMany) {
   console.write("abcdef", 3).write("gh");
   console.write("xy", 10);
   EXPECT_EQ(gCaptured, "abcghxy");
+}
+
+// The default output function writes the text to standard error as it is.
+TEST(ConsoleDefaultOutput, WritesToStandardErrorWithoutNewline) {
+  testing::internal::CaptureStderr();
+  tqsdbg_printf("a=%u;", 5u);
+  consoleTraceDestination().write("b").write("cdef", 2);
+  std::fflush(stderr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "a=5;bcd");
+}
+
+// The format function receives the 512-byte buffer.
+std::size_t gFormatSize = 0;
+int recordingFormat(char* buffer, std::size_t size, const char* format, std::va_list arguments) {
+  gFormatSize = size;
+  return std::vsnprintf(buffer, size, format, arguments);
+}
+
+TEST_F(ConsoleOutput, FormatsIntoA512ByteBuffer) {
+  const tqsdbgFormatFunction saved = tqsdbg_format;
+  tqsdbg_format = recordingFormat;
+  tqsdbg_printf("%s", std::string(511, 'y').c_str());
+  tqsdbg_format = saved;
+  EXPECT_EQ(gFormatSize, 512u);
+  EXPECT_EQ(gCaptured, std::string(511, 'y'));
 }
 
 TEST(TraceDestination, DescribeOnShortBuffers) {
