@@ -8,8 +8,9 @@
 #include <linux/types.h>
 
 #define TQ_NAME_MAX 64
-#define TQ_PATH_MAX 255 /* longest interfacePath the tool accepts */
+#define TQ_PATH_MAX 511 /* longer than the tool accepts, to test its limit */
 #define TQ_MAX_VALUE 64
+#define TQ_MAX_RAW_FILE 512
 #define TQ_MAX_FAULTS 16
 #define TQ_MAX_SIZES 32
 #define TQ_MAX_RECORD 4096 /* larger records or values are refused */
@@ -65,8 +66,17 @@ struct tq_device {
 	u32 ports;
 	u32 pid;
 	struct proc_dir_entry *root;
+	struct proc_dir_entry *property_root;
 	struct proc_dir_entry *interface_root;
 	struct list_head interfaces;
+	struct list_head raw_files;
+};
+
+/* A deviceProperties entry set by hand: raw bytes, or a directory. */
+struct tq_raw_file {
+	struct list_head node;
+	size_t length;
+	u8 bytes[TQ_MAX_RAW_FILE];
 };
 
 struct tq_interface {
@@ -125,6 +135,8 @@ void tq_log_hex(const void *data, size_t length);
 
 struct tq_device *tq_device_find(const char *dir);
 int tq_device_add(const char *dir, u32 serial, u32 ports, u32 pid);
+int tq_property_set(const char *dir, const char *name, const u8 *bytes, size_t length,
+		    bool directory);
 int tq_interface_add(const char *dir, const char *name, const char *node, const char *text,
 		     bool missing);
 int tq_reset(void);

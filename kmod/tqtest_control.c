@@ -5,6 +5,7 @@
  *
  *   reset
  *   device <dir> serial=<n> ports=<n> pid=<n>
+ *   property <dir> <file> (hex=<bytes>|dir)
  *   interface <dir> <name> node=/dev/<misc name> [text=<interfacePath text>] [missing]
  *   size <property id> <bytes>
  *   fault ioctl [seq=<n>] [dev=<dir>] [port=<n>] [prop=<id>] [req=<code>]
@@ -105,6 +106,26 @@ static int tq_cmd_device(char **cursor)
 			return err;
 	}
 	return tq_device_add(dir, serial, ports, pid);
+}
+
+static int tq_cmd_property(char **cursor)
+{
+	char *dir = tq_word(cursor), *name = tq_word(cursor), *what = tq_word(cursor);
+	static u8 bytes[TQ_MAX_RAW_FILE];
+	char *hex;
+	size_t length;
+
+	if (!dir || !name || !what || tq_word(cursor))
+		return -EINVAL;
+	if (!strcmp(what, "dir"))
+		return tq_property_set(dir, name, NULL, 0, true);
+	hex = tq_split(what);
+	if (!hex || strcmp(what, "hex"))
+		return -EINVAL;
+	length = strlen(hex);
+	if (length % 2 || length / 2 > sizeof(bytes) || hex2bin(bytes, hex, length / 2))
+		return -EINVAL;
+	return tq_property_set(dir, name, bytes, length / 2, false);
 }
 
 static int tq_cmd_interface(char **cursor)
@@ -210,6 +231,8 @@ int tq_control_line(char *line)
 		return tq_word(&line) ? -EINVAL : tq_reset();
 	if (!strcmp(command, "device"))
 		return tq_cmd_device(&line);
+	if (!strcmp(command, "property"))
+		return tq_cmd_property(&line);
 	if (!strcmp(command, "interface"))
 		return tq_cmd_interface(&line);
 	if (!strcmp(command, "size"))

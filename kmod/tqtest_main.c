@@ -247,10 +247,12 @@ int tq_device_add(const char *dir, u32 serial, u32 ports, u32 pid)
 	dev->ports = ports;
 	dev->pid = pid;
 	INIT_LIST_HEAD(&dev->interfaces);
+	INIT_LIST_HEAD(&dev->raw_files);
 	dev->root = proc_mkdir(dir, tq_driver_root);
 	if (!dev->root)
 		goto fail;
 	props = proc_mkdir("deviceProperties", dev->root);
+	dev->property_root = props;
 	dev->interface_root = proc_mkdir("deviceInterfaces", dev->root);
 	if (!props || !dev->interface_root ||
 	    !proc_create_single_data("SerialNum", 0444, props, tq_raw_word_show, &dev->serial) ||
@@ -263,6 +265,46 @@ fail:
 	proc_remove(dev->root);
 	kfree(dev);
 	return -ENOMEM;
+}
+
+static int tq_raw_file_show(struct seq_file *m, void *unused)
+{
+	const struct tq_raw_file *file = m->private;
+
+	seq_write(m, file->bytes, file->length);
+	return 0;
+}
+
+/* Replaces or adds one deviceProperties entry. */
+int tq_property_set(const char *dir, const char *name, const u8 *bytes, size_t length,
+		    bool directory)
+{
+	struct tq_device *dev = tq_device_find(dir);
+	struct tq_raw_file *file;
+	struct proc_dir_entry *entry;
+
+	if (!dev)
+		return -ENOENT;
+	if (!*name || strchr(name, '/') || length > TQ_MAX_RAW_FILE)
+		return -EINVAL;
+	file = kzalloc(sizeof(*file), GFP_KERNEL);
+	if (!file)
+		return -ENOMEM;
+	memcpy(file->bytes, bytes, length);
+	file->length = length;
+	remove_proc_subtree(name, dev->property_root);
+	if (directory)
+		entry = proc_mkdir(name, dev->property_root);
+	else
+		entry = proc_create_single_data(name, 0444, dev->property_root,
+						tq_raw_file_show, file);
+	if (!entry) {
+		kfree(file);
+		return -ENOMEM;
+	}
+	/* Kept until reset; a replaced entry's bytes are simply no longer shown. */
+	list_add_tail(&file->node, &dev->raw_files);
+	return 0;
 }
 
 int tq_interface_add(const char *dir, const char *name, const char *node, const char *text,
@@ -329,6 +371,13 @@ int tq_reset(void)
 			kfree(iface);
 		}
 		proc_remove(dev->root);
+		while (!list_empty(&dev->raw_files)) {
+			struct tq_raw_file *file =
+				list_first_entry(&dev->raw_files, struct tq_raw_file, node);
+
+			list_del(&file->node);
+			kfree(file);
+		}
 		list_del(&dev->node);
 		kfree(dev);
 	}

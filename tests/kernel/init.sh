@@ -86,5 +86,7 @@ done
 echo "=== guest-checks" >&3
 rmmod tqtest
 echo "rmmod: $?" >&3
-dmesg | grep -E 'WARNING|BUG|Oops|Call Trace|tqtest' >&3
+[ -e /proc/driver/tq ] && echo "/proc/driver/tq left behind" >&3
+[ -e /proc/tqtest ] && echo "/proc/tqtest left behind" >&3
+dmesg | grep -E 'WARNING|BUG|Oops|Call Trace' >&3
 finish

@@ -53,10 +53,29 @@ header_packages() {
     awk '$1 == "Depends:" && $2 ~ /^linux-(headers|kbuild)-/ { print $2 }'
 }
 
-version=$(resolve_kernel)
-if [ -z "$version" ] && [ "$(id -u)" -eq 0 ]; then
+# Refreshes the package lists when that is possible here.
+update_lists() {
+  [ "$(id -u)" -eq 0 ] || return 1
   say "apt-get update"
   DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null
+}
+
+# Downloads the image and the headers of version into WORK/debs/version.
+fetch() {
+  local debs=$WORK/debs/$1 packages
+  [ -f "$debs/complete" ] && return 0
+  rm -rf "$debs"
+  mkdir -p "$debs"
+  packages=("linux-image-$1")
+  mapfile -t -O 1 packages < <(header_packages "$1")
+  [ "${#packages[@]}" -ge 3 ] || return 1
+  say "download ${packages[*]}"
+  (cd "$debs" && apt-get download -qq -o APT::Sandbox::User=root "${packages[@]}") || return 1
+  touch "$debs/complete"
+}
+
+version=$(resolve_kernel)
+if [ -z "$version" ] && update_lists; then
   version=$(resolve_kernel)
 fi
 if [ -z "$version" ]; then
@@ -64,25 +83,30 @@ if [ -z "$version" ]; then
   version=$(ls "$WORK/debs" 2>/dev/null | tail -n 1)
   [ -n "$version" ] || die "cannot resolve linux-image-amd64 (run apt-get update)"
 fi
-say "kernel $version"
-
-debs=$WORK/debs/$version
-if [ ! -f "$debs/complete" ]; then
-  mkdir -p "$debs"
-  packages=("linux-image-$version")
-  mapfile -t -O 1 packages < <(header_packages "$version")
-  [ "${#packages[@]}" -ge 3 ] || die "cannot resolve the headers of $version"
-  say "download ${packages[*]}"
-  (cd "$debs" && apt-get download -qq -o APT::Sandbox::User=root "${packages[@]}") ||
-    die "apt-get download failed"
-  touch "$debs/complete"
+if ! fetch "$version"; then
+  # Stale lists name packages the archive no longer has.
+  update_lists || die "cannot download the kernel $version"
+  version=$(resolve_kernel)
+  fetch "$version" || die "cannot download the kernel $version"
 fi
+say "kernel $version"
+# Only the current kernel is kept.
+for old in "$WORK"/debs/* "$WORK"/kernel/*; do
+  [ -e "$old" ] && [ "$(basename "$old")" != "$version" ] && rm -rf "$old"
+done
+debs=$WORK/debs/$version
 
 kernel=$WORK/kernel/$version
 if [ ! -f "$kernel/complete" ]; then
   rm -rf "$kernel"
   mkdir -p "$kernel"
-  for deb in "$debs"/*.deb; do dpkg-deb -x "$deb" "$kernel"; done
+  for deb in "$debs"/*.deb; do
+    case $(basename "$deb") in
+      # Of the image only the kernel itself: its modules are not needed.
+      linux-image-*) dpkg-deb --fsys-tarfile "$deb" | tar -x -C "$kernel" --wildcards './boot/*' ;;
+      *) dpkg-deb -x "$deb" "$kernel" ;;
+    esac
+  done
   # The headers' Makefile includes the common part by its installed path.
   sed -i "s#^include /usr/src/#include $kernel/usr/src/#" \
     "$kernel/usr/src/linux-headers-$version/Makefile"
