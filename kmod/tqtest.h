@@ -2,6 +2,7 @@
 #ifndef TQTEST_H
 #define TQTEST_H
 
+#include <linux/atomic.h>
 #include <linux/list.h>
 #include <linux/miscdevice.h>
 #include <linux/mutex.h>
@@ -89,7 +90,7 @@ struct tq_interface {
 	struct proc_dir_entry *dir;
 	struct miscdevice misc;
 	bool registered;
-	unsigned int open_count;
+	atomic_t open_count;
 };
 
 struct tq_value {
@@ -122,8 +123,14 @@ struct tq_fault {
 	u32 from, times, seen;
 };
 
-/* All state below is guarded by tq_lock. */
+/*
+ * tq_lock guards the devices, values, sizes and faults; tq_log_lock the log.
+ * Order: tq_lock, then the misc core's lock (node registration), then
+ * tq_log_lock. Node open runs under the misc core's lock, so it takes only
+ * tq_log_lock. The tq_log_* functions expect tq_log_lock held.
+ */
 extern struct mutex tq_lock;
+extern struct mutex tq_log_lock;
 extern struct list_head tq_devices;
 extern struct list_head tq_values;
 extern struct tq_fault tq_faults[TQ_MAX_FAULTS];

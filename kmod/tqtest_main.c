@@ -22,6 +22,7 @@
 #include "tqtest.h"
 
 DEFINE_MUTEX(tq_lock);
+DEFINE_MUTEX(tq_log_lock);
 LIST_HEAD(tq_devices);
 LIST_HEAD(tq_values);
 struct tq_fault tq_faults[TQ_MAX_FAULTS];
@@ -82,11 +83,11 @@ void tq_log_hex(const void *data, size_t length)
 
 static int tq_log_show(struct seq_file *m, void *v)
 {
-	mutex_lock(&tq_lock);
+	mutex_lock(&tq_log_lock);
 	seq_write(m, tq_log_text, tq_log_length);
 	if (tq_log_overflow)
 		seq_puts(m, "log overflow\n");
-	mutex_unlock(&tq_lock);
+	mutex_unlock(&tq_log_lock);
 	return 0;
 }
 
@@ -353,7 +354,11 @@ fail:
 	return err;
 }
 
-/* Removes every device, value, fault and log line; refused while a node is open. */
+/*
+ * Removes every device, value, fault and log line; refused while a node is
+ * open. The nodes are opened only by the tool between two configurations,
+ * never while the control file is written.
+ */
 int tq_reset(void)
 {
 	struct tq_device *dev, *dev_next;
@@ -362,7 +367,7 @@ int tq_reset(void)
 
 	list_for_each_entry(dev, &tq_devices, node)
 		list_for_each_entry(iface, &dev->interfaces, node)
-			if (iface->open_count)
+			if (atomic_read(&iface->open_count))
 				return -EBUSY;
 	list_for_each_entry_safe(dev, dev_next, &tq_devices, node) {
 		list_for_each_entry_safe(iface, if_next, &dev->interfaces, node) {
@@ -389,9 +394,11 @@ int tq_reset(void)
 	memcpy(tq_sizes, tq_default_sizes, sizeof(tq_default_sizes));
 	tq_size_count = ARRAY_SIZE(tq_default_sizes);
 	tq_sequence = 0;
+	mutex_lock(&tq_log_lock);
 	tq_log_length = 0;
 	tq_log_overflow = false;
 	tq_log_text[0] = 0;
+	mutex_unlock(&tq_log_lock);
 	return 0;
 }
 

@@ -285,6 +285,7 @@ static long tq_node_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 
 	tq_layout_checks();
 	mutex_lock(&tq_lock);
+	mutex_lock(&tq_log_lock);
 	r.seq = ++tq_sequence;
 	if (cmd < TQ_FIRST_REQUEST || cmd > TQ_LAST_REQUEST) {
 		tq_log_append("ioctl dev=%s req=0x%06x unknown\n", iface->dev->dir, cmd);
@@ -313,6 +314,7 @@ static long tq_node_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 	}
 	ret = tq_property(&r);
 out:
+	mutex_unlock(&tq_log_lock);
 	mutex_unlock(&tq_lock);
 	return ret;
 }
@@ -321,10 +323,10 @@ static int tq_node_open(struct inode *inode, struct file *file)
 {
 	struct tq_interface *iface = container_of(file->private_data, struct tq_interface, misc);
 
-	mutex_lock(&tq_lock);
-	iface->open_count++;
+	atomic_inc(&iface->open_count);
+	mutex_lock(&tq_log_lock);
 	tq_log_append("open dev=%s node=%s\n", iface->dev->dir, iface->node_path);
-	mutex_unlock(&tq_lock);
+	mutex_unlock(&tq_log_lock);
 	return 0;
 }
 
@@ -332,10 +334,10 @@ static int tq_node_release(struct inode *inode, struct file *file)
 {
 	struct tq_interface *iface = container_of(file->private_data, struct tq_interface, misc);
 
-	mutex_lock(&tq_lock);
-	iface->open_count--;
+	mutex_lock(&tq_log_lock);
 	tq_log_append("close dev=%s\n", iface->dev->dir);
-	mutex_unlock(&tq_lock);
+	mutex_unlock(&tq_log_lock);
+	atomic_dec(&iface->open_count);
 	return 0;
 }
 
