@@ -1,6 +1,6 @@
 #!/bin/sh
 # PID 1 of the test guest. Loads the test driver, runs every scenario under
-# /tq/scenarios against the real tool and writes the results to the second
+# /tq/scenarios against the real tool (or the request client) and writes the results to the second
 # serial port (ttyS1), which the host compares with the expectations. The
 # console (ttyS0) carries only the kernel's messages and this script's
 # complaints.
@@ -66,8 +66,10 @@ run_scenario() {
 	fi
 	args=
 	[ -f "$dir/args" ] && args=$(cat "$dir/args")
+	program=/bin/tqvlkaepropinit
+	[ "$(cat "$dir/program" 2>/dev/null)" = client ] && program=/bin/tqsim_client
 	# shellcheck disable=SC2086 # the arguments are words
-	timeout 60 /bin/tqvlkaepropinit $args >/tmp/out 2>/tmp/err
+	timeout 60 $program $args >/tmp/out 2>/tmp/err
 	echo $? >/tmp/exit
 	[ -n "$holder" ] && wait "$holder"
 	[ -f /tmp/setup-error ] && section setup-error /tmp/setup-error

@@ -4,7 +4,7 @@
 # status, output and the request log must match the same expectations. This
 # keeps the test driver module and the simulator in agreement.
 #
-#   sim-check.sh TOOL LIBTQSIM WORKDIR
+#   sim-check.sh TOOL CLIENT LIBTQSIM WORKDIR
 #
 # Scenarios with a settings file are left out: the simulator does not move
 # the settings file, which the tool reads from the host's shared state
@@ -14,8 +14,9 @@ set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 TOOL=$(realpath "$1")
-SIM=$(realpath "$2")
-WORK=$3
+CLIENT=$(realpath "$2")
+SIM=$(realpath "$3")
+WORK=$4
 rm -rf "$WORK"
 mkdir -p "$WORK"
 WORK=$(realpath "$WORK")
@@ -33,7 +34,10 @@ for file in "$HERE"/scenarios/*.scn; do
     out != "" { print > out }
   ' "$file"
   args=$(cat "$dir/args" 2>/dev/null || true)
-  if [ -f "$dir/ini" ] || { [ -n "$args" ] && [ -e "$host_settings" ]; }; then
+  program=$TOOL
+  [ "$(cat "$dir/program" 2>/dev/null)" = client ] && program=$CLIENT
+  if [ -f "$dir/ini" ] ||
+    { [ "$program" = "$TOOL" ] && [ -n "$args" ] && [ -e "$host_settings" ]; }; then
     skipped=$((skipped + 1))
     continue
   fi
@@ -49,7 +53,7 @@ for file in "$HERE"/scenarios/*.scn; do
   # shellcheck disable=SC2086 # the arguments are words
   env -i PATH=/usr/bin:/bin HOME="$dir" TMPDIR="$dir" TQSIM_BENCH="$dir/setup" \
     TQSIM_LOG="$dir/sim.log" TQSIM_DIR="$dir/sim" LD_PRELOAD="$SIM" \
-    timeout 30 "$TOOL" $args >"$dir/out" 2>"$dir/err"
+    timeout 30 "$program" $args >"$dir/out" 2>"$dir/err"
   status=$?
   set -e
   touch "$dir/sim.log"
