@@ -23,6 +23,11 @@ tq_install_packages() {
 
 TQ_BUILD_PACKAGES=(cmake ninja-build g++ libboost-dev libboost-program-options-dev libgtest-dev libgmock-dev)
 
+# The kernel tier (tests/kernel): QEMU, a static busybox for the guest, and
+# what kbuild needs beside the kernel packages that the tier fetches itself:
+# make, the kernel's compiler, and the libraries of the kbuild tools.
+TQ_KERNEL_TIER_PACKAGES=(qemu-system-x86 busybox-static make gcc-12 libelf1 libssl3)
+
 # tq_build DIR [CMAKE ARGS...]: configures (once) and builds DIR.
 tq_build() {
   local dir=$1

@@ -1,0 +1,371 @@
+// SPDX-License-Identifier: GPL-2.0
+/*
+ * The device nodes: one misc character device per interface, answering the
+ * AE requests. The argument is a 32-byte block that points at the request
+ * and reply records in the caller's memory; the set request's record points
+ * once more, at the value bytes. Every pointer is followed with the user
+ * copy routines, so a bad address fails the call with EFAULT.
+ */
+
+#include <linux/build_bug.h>
+#include <linux/fs.h>
+#include <linux/slab.h>
+#include <linux/stddef.h>
+#include <linux/uaccess.h>
+
+#include "tqtest.h"
+
+static void tq_layout_checks(void)
+{
+	BUILD_BUG_ON(sizeof(struct tq_compact_status) != 32);
+	BUILD_BUG_ON(offsetof(struct tq_compact_status, line) != 4);
+	BUILD_BUG_ON(offsetof(struct tq_compact_status, file) != 8);
+	BUILD_BUG_ON(sizeof(struct tq_ioctl_block) != 32);
+	BUILD_BUG_ON(offsetof(struct tq_ioctl_block, out) != 8);
+	BUILD_BUG_ON(offsetof(struct tq_ioctl_block, in_size) != 16);
+	BUILD_BUG_ON(offsetof(struct tq_ioctl_block, out_size) != 20);
+	BUILD_BUG_ON(offsetof(struct tq_ioctl_block, bytes_returned) != 24);
+	BUILD_BUG_ON(sizeof(struct tq_property_record) != 64);
+	BUILD_BUG_ON(offsetof(struct tq_property_record, selector) != 4);
+	BUILD_BUG_ON(offsetof(struct tq_property_record, prop) != 8);
+	BUILD_BUG_ON(offsetof(struct tq_property_record, buffer) != 16);
+	BUILD_BUG_ON(offsetof(struct tq_property_record, buffer_size) != 24);
+	BUILD_BUG_ON(offsetof(struct tq_property_record, status) != 28);
+	BUILD_BUG_ON(sizeof(struct tq_get_reply) != 36);
+	BUILD_BUG_ON(offsetof(struct tq_get_reply, status) != 4);
+}
+
+struct tq_request {
+	struct tq_interface *iface;
+	u32 code;
+	u64 seq;
+	u64 block_address;
+	struct tq_ioctl_block block;
+	bool is_property;
+	struct tq_property_record record;
+};
+
+static struct tq_compact_status tq_status(s32 code, u32 line, const char *file)
+{
+	struct tq_compact_status s = { .code = code, .line = line };
+
+	strscpy(s.file, file, sizeof(s.file));
+	return s;
+}
+
+static void tq_log_status(const struct tq_compact_status *s)
+{
+	tq_log_append("%d:%u:%.24s", s->code, s->line, s->file);
+}
+
+static bool tq_fault_fires(struct tq_fault *f)
+{
+	++f->seen;
+	return f->seen >= f->from && (f->times == 0 || f->seen < f->from + f->times);
+}
+
+/* The first matching fault of the kind that fires now; counts every match. */
+static struct tq_fault *tq_fault_match(const struct tq_request *r, bool want_status)
+{
+	struct tq_fault *hit = NULL;
+	unsigned int i;
+
+	for (i = 0; i < tq_fault_count; i++) {
+		struct tq_fault *f = &tq_faults[i];
+
+		if (f->reply_status != want_status)
+			continue;
+		if (f->seq && f->seq != r->seq)
+			continue;
+		if (f->dev[0] && strcmp(f->dev, r->iface->dev->dir))
+			continue;
+		if (f->request && f->request != r->code)
+			continue;
+		if ((f->has_port || f->has_prop) && !r->is_property)
+			continue;
+		if (f->has_port && f->port != r->record.port)
+			continue;
+		if (f->has_prop && f->prop != r->record.prop)
+			continue;
+		if (tq_fault_fires(f) && !hit)
+			hit = f;
+	}
+	return hit;
+}
+
+static void tq_log_fault(const struct tq_request *r, const struct tq_fault *f,
+			 const struct tq_compact_status *status)
+{
+	tq_log_append("fault ioctl seq=%llu dev=%s ", r->seq, r->iface->dev->dir);
+	if (status) {
+		tq_log_append("status=");
+		tq_log_status(status);
+		tq_log_append("\n");
+	} else {
+		tq_log_append("errno=%d\n", f->error);
+	}
+}
+
+static void tq_set_bytes_returned(const struct tq_request *r)
+{
+	u32 returned = r->block.out_size;
+
+	/* Informational only: the tool does not rely on it. */
+	if (copy_to_user((void __user *)(uintptr_t)(r->block_address +
+						    offsetof(struct tq_ioctl_block, bytes_returned)),
+			 &returned, sizeof(returned)))
+		return;
+}
+
+static long tq_property(struct tq_request *r)
+{
+	const struct tq_property_record *q = &r->record;
+	struct tq_device *dev = r->iface->dev;
+	bool is_set = r->code == TQ_SET_PROPERTY;
+	bool readable = true, known, stored = false;
+	struct tq_compact_status status = {};
+	struct tq_fault *f;
+	u8 *value = NULL;
+	u32 size = 0;
+	long ret = 0;
+
+	if (is_set && q->buffer) {
+		if (q->buffer_size > TQ_MAX_RECORD) {
+			readable = false;
+		} else {
+			value = kmalloc(q->buffer_size ? q->buffer_size : 1, GFP_KERNEL);
+			if (!value)
+				return -ENOMEM;
+			readable = !copy_from_user(value, (const void __user *)(uintptr_t)q->buffer,
+						   q->buffer_size);
+		}
+	}
+	tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u port=%u sel=0x%08x prop=0x%08x bufsize=%u value=",
+		      dev->dir, r->code, r->block.in_size, r->block.out_size, q->port, q->selector,
+		      q->prop, q->buffer_size);
+	if (!is_set || !q->buffer)
+		tq_log_append("-");
+	else if (readable)
+		tq_log_hex(value, q->buffer_size);
+	else
+		tq_log_append("unreadable");
+	tq_log_append(" status=");
+	tq_log_status(&q->status);
+	tq_log_append("\n");
+	if (!readable) {
+		ret = q->buffer_size > TQ_MAX_RECORD ? -EINVAL : -EFAULT;
+		goto out;
+	}
+	f = tq_fault_match(r, false);
+	if (f) {
+		tq_log_fault(r, f, NULL);
+		ret = -f->error;
+		goto out;
+	}
+
+	/* The driver's own verdict first; an injected status replaces it. */
+	known = tq_size_of(q->prop, &size);
+	if (q->port >= dev->ports)
+		status = tq_status(TQ_REPLY_INVALID_PARAMETER, 1, TQ_REPLY_FILE);
+	else if (!known)
+		status = tq_status(TQ_REPLY_UNKNOWN_PROPERTY, 2, TQ_REPLY_FILE);
+	else if (is_set && (!q->buffer || q->buffer_size != size))
+		status = tq_status(TQ_REPLY_INVALID_PARAMETER, 3, TQ_REPLY_FILE);
+	else if (!is_set && q->buffer && q->buffer_size < size)
+		status = tq_status(TQ_REPLY_BUFFER_TOO_SMALL, 4, TQ_REPLY_FILE);
+	else
+		stored = true;
+	f = tq_fault_match(r, true);
+	if (f) {
+		status = f->status;
+		stored = stored && status.code >= 0;
+		tq_log_fault(r, f, &status);
+	}
+
+	if (is_set) {
+		if (stored) {
+			ret = tq_value_store(dev, q->port, q->prop, value, size);
+			if (ret)
+				goto out;
+		}
+		if (copy_to_user((void __user *)(uintptr_t)r->block.out, &status, sizeof(status))) {
+			ret = -EFAULT;
+			goto out;
+		}
+	} else {
+		struct tq_get_reply reply = { .size = size, .status = status };
+
+		if (stored && q->buffer) {
+			struct tq_value *v = tq_value_find(dev, q->port, q->prop);
+			u8 zeros[TQ_MAX_VALUE] = {};
+
+			if (copy_to_user((void __user *)(uintptr_t)q->buffer, v ? v->bytes : zeros,
+					 size)) {
+				ret = -EFAULT;
+				goto out;
+			}
+		}
+		if (copy_to_user((void __user *)(uintptr_t)r->block.out, &reply, sizeof(reply))) {
+			ret = -EFAULT;
+			goto out;
+		}
+	}
+	tq_set_bytes_returned(r);
+out:
+	kfree(value);
+	return ret;
+}
+
+/* Requests the tool does not issue: logged raw and answered with a zeroed reply. */
+static long tq_other_request(struct tq_request *r)
+{
+	u32 in_size = r->block.in_size, out_size = r->block.out_size;
+	struct tq_fault *f;
+	u8 *input = NULL, *reply = NULL;
+	bool readable;
+	long ret = 0;
+
+	readable = in_size <= TQ_MAX_RECORD && out_size <= TQ_MAX_RECORD;
+	if (readable) {
+		input = kmalloc(in_size + 1, GFP_KERNEL);
+		reply = kzalloc(out_size + 1, GFP_KERNEL);
+		if (!input || !reply) {
+			ret = -ENOMEM;
+			goto out;
+		}
+		readable = !copy_from_user(input, (const void __user *)(uintptr_t)r->block.in,
+					   in_size);
+	}
+	tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u data=", r->iface->dev->dir, r->code,
+		      in_size, out_size);
+	if (readable)
+		tq_log_hex(input, in_size);
+	else
+		tq_log_append("unreadable");
+	tq_log_append("\n");
+	if (!readable) {
+		ret = in_size > TQ_MAX_RECORD ? -EINVAL : -EFAULT;
+		goto out;
+	}
+	if (r->code == TQ_SET_PROPERTY || r->code == TQ_GET_PROPERTY) {
+		ret = -EINVAL; /* the property requests with wrong record sizes */
+		goto out;
+	}
+	f = tq_fault_match(r, false);
+	if (f) {
+		tq_log_fault(r, f, NULL);
+		ret = -f->error;
+		goto out;
+	}
+	f = tq_fault_match(r, true);
+	if (f) {
+		/* Every reply record ends in its status block. */
+		if (out_size >= sizeof(f->status))
+			memcpy(reply + out_size - sizeof(f->status), &f->status,
+			       sizeof(f->status));
+		tq_log_fault(r, f, &f->status);
+	}
+	if (copy_to_user((void __user *)(uintptr_t)r->block.out, reply, out_size)) {
+		ret = -EFAULT;
+		goto out;
+	}
+	tq_set_bytes_returned(r);
+out:
+	kfree(input);
+	kfree(reply);
+	return ret;
+}
+
+static long tq_node_ioctl(struct file *file, unsigned int cmd, unsigned long arg)
+{
+	struct tq_interface *iface = container_of(file->private_data, struct tq_interface, misc);
+	struct tq_request r = { .iface = iface, .code = cmd, .block_address = arg };
+	u32 expected_out;
+	long ret;
+
+	tq_layout_checks();
+	mutex_lock(&tq_lock);
+	mutex_lock(&tq_log_lock);
+	r.seq = ++tq_sequence;
+	if (cmd < TQ_FIRST_REQUEST || cmd > TQ_LAST_REQUEST) {
+		tq_log_append("ioctl dev=%s req=0x%06x unknown\n", iface->dev->dir, cmd);
+		ret = -ENOTTY;
+		goto out;
+	}
+	if (copy_from_user(&r.block, (const void __user *)arg, sizeof(r.block))) {
+		tq_log_append("ioctl dev=%s req=0x%06x block=unreadable\n", iface->dev->dir, cmd);
+		ret = -EFAULT;
+		goto out;
+	}
+	expected_out = cmd == TQ_GET_PROPERTY ? sizeof(struct tq_get_reply)
+					      : sizeof(struct tq_compact_status);
+	r.is_property = (cmd == TQ_SET_PROPERTY || cmd == TQ_GET_PROPERTY) &&
+			r.block.in_size == sizeof(r.record) && r.block.out_size == expected_out;
+	if (!r.is_property) {
+		ret = tq_other_request(&r);
+		goto out;
+	}
+	if (copy_from_user(&r.record, (const void __user *)(uintptr_t)r.block.in,
+			   sizeof(r.record))) {
+		tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u input=unreadable\n",
+			      iface->dev->dir, cmd, r.block.in_size, r.block.out_size);
+		ret = -EFAULT;
+		goto out;
+	}
+	ret = tq_property(&r);
+out:
+	mutex_unlock(&tq_log_lock);
+	mutex_unlock(&tq_lock);
+	return ret;
+}
+
+static int tq_node_open(struct inode *inode, struct file *file)
+{
+	struct tq_interface *iface = container_of(file->private_data, struct tq_interface, misc);
+
+	atomic_inc(&iface->open_count);
+	mutex_lock(&tq_log_lock);
+	tq_log_append("open dev=%s node=%s\n", iface->dev->dir, iface->node_path);
+	mutex_unlock(&tq_log_lock);
+	return 0;
+}
+
+static int tq_node_release(struct inode *inode, struct file *file)
+{
+	struct tq_interface *iface = container_of(file->private_data, struct tq_interface, misc);
+
+	mutex_lock(&tq_log_lock);
+	tq_log_append("close dev=%s\n", iface->dev->dir);
+	mutex_unlock(&tq_log_lock);
+	atomic_dec(&iface->open_count);
+	return 0;
+}
+
+static const struct file_operations tq_node_fops = {
+	.owner = THIS_MODULE,
+	.open = tq_node_open,
+	.release = tq_node_release,
+	.unlocked_ioctl = tq_node_ioctl,
+	.llseek = noop_llseek,
+};
+
+int tq_node_register(struct tq_interface *iface)
+{
+	int err;
+
+	iface->misc.minor = MISC_DYNAMIC_MINOR;
+	iface->misc.name = iface->misc_name;
+	iface->misc.fops = &tq_node_fops;
+	iface->misc.mode = 0600;
+	err = misc_register(&iface->misc);
+	if (!err)
+		iface->registered = true;
+	return err;
+}
+
+void tq_node_unregister(struct tq_interface *iface)
+{
+	if (iface->registered)
+		misc_deregister(&iface->misc);
+	iface->registered = false;
+}

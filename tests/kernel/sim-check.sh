@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Runs the kernel tier's scenarios under the preload simulator instead of the
+# kernel: the setup lines serve as the bench unchanged, and the tool's exit
+# status, output and the request log must match the same expectations. This
+# keeps the test driver module and the simulator in agreement.
+#
+#   sim-check.sh TOOL CLIENT LIBTQSIM WORKDIR
+#
+# Scenarios with a settings file are left out: the simulator does not move
+# the settings file, which the tool reads from the host's shared state
+# directory. For the same reason the restore-mode scenarios are left out
+# when the host has a settings file of its own.
+set -euo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+TOOL=$(realpath "$1")
+CLIENT=$(realpath "$2")
+SIM=$(realpath "$3")
+WORK=$4
+rm -rf "$WORK"
+mkdir -p "$WORK"
+WORK=$(realpath "$WORK")
+host_settings=/var/lib/tq-vlnk/tqvlkae.ini
+
+passed=0
+failed=0
+skipped=0
+for file in "$HERE"/scenarios/*.scn; do
+  name=$(basename "$file" .scn)
+  dir=$WORK/$name
+  mkdir -p "$dir/sim"
+  awk -v dir="$dir" '
+    /^@@ / { out = dir "/" $2; printf "" > out; next }
+    out != "" { print > out }
+  ' "$file"
+  args=$(cat "$dir/args" 2>/dev/null || true)
+  program=$TOOL
+  [ "$(cat "$dir/program" 2>/dev/null)" = client ] && program=$CLIENT
+  if [ -f "$dir/ini" ] ||
+    { [ "$program" = "$TOOL" ] && [ -n "$args" ] && [ -e "$host_settings" ]; }; then
+    skipped=$((skipped + 1))
+    continue
+  fi
+  {
+    echo "--- exit"
+    if [ -s "$dir/exit" ]; then cat "$dir/exit"; else echo 0; fi
+    for part in stdout stderr log; do
+      echo "--- $part"
+      [ -f "$dir/$part" ] && cat "$dir/$part"
+    done
+  } >"$dir/expected"
+  set +e
+  # shellcheck disable=SC2086 # the arguments are words
+  env -i PATH=/usr/bin:/bin HOME="$dir" TMPDIR="$dir" TQSIM_BENCH="$dir/setup" \
+    TQSIM_LOG="$dir/sim.log" TQSIM_DIR="$dir/sim" LD_PRELOAD="$SIM" \
+    timeout 30 "$program" $args >"$dir/out" 2>"$dir/err"
+  status=$?
+  set -e
+  touch "$dir/sim.log"
+  {
+    echo "--- exit"
+    echo "$status"
+    echo "--- stdout"
+    cat "$dir/out"
+    echo "--- stderr"
+    cat "$dir/err"
+    echo "--- log"
+    # Descriptors still open at exit: the kernel closes them, the
+    # simulator reports them. Either way the tool should leave none.
+    cat "$dir/sim.log"
+  } >"$dir/actual"
+  if diff -u --label "expected/$name" --label "simulator/$name" "$dir/expected" "$dir/actual"; then
+    passed=$((passed + 1))
+  else
+    echo "simulator: FAIL $name"
+    failed=$((failed + 1))
+  fi
+done
+echo "simulator: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
