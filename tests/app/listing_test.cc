@@ -34,7 +34,8 @@ TEST(Listing, Benches) {
        "beef /dev/b1 10 0\n"},
       {"a 255-byte path is printed whole",
        "device d serial=1 ports=1 pid=1\n"
-       "interface d ae_ae\\0 node=/dev/x text=" + path255 + "\n",
+       "interface d ae_ae\\0 node=/dev/x text=" +
+           path255 + "\n",
        "1 " + path255 + " 1 1\n"},
       {"a property file shorter than 4 bytes fills only its own bytes",
        "device d serial=1 ports=1 pid=1\n"
@@ -67,7 +68,8 @@ TEST(Listing, FailuresEndWithOneErrorLine) {
   } cases[] = {
       {"a 256-byte path",
        "device d serial=1 ports=1 pid=1\n"
-       "interface d ae_ae\\0 node=/dev/x text=" + path256 + "\n",
+       "interface d ae_ae\\0 node=/dev/x text=" +
+           path256 + "\n",
        "",
        "Error (-52019): {\"file\":\"tqapal/protons/enumeration/linuxU/linuxDevEnumHelper\","
        "\"line\":72,\"component\":\"tqvlkaepr\"}\n"},
@@ -109,6 +111,35 @@ TEST(Listing, FailuresEndWithOneErrorLine) {
     EXPECT_EQ(result.out, c.out) << c.name;
     EXPECT_EQ(result.err, c.err) << c.name;
     EXPECT_TRUE(result.logStartingWith("leak").empty()) << c.name;
+  }
+}
+
+// A driver file is tried ten times in a row before the read fails: nine
+// failed opens are ridden out, the tenth ends the listing.
+TEST(Listing, DriverFilesGetTenOpenAttempts) {
+  const std::string bench =
+      "device d serial=1 ports=1 pid=2\n"
+      "interface d ae_ae\\0 node=/dev/x\n"
+      "fault fopen path=/proc/driver/tq/d/deviceInterfaces/ae_ae\\0/interfacePath errno=EIO "
+      "times=";
+  struct Case {
+    const char* failures;
+    int exitStatus;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"9", 0, "1 /dev/x 1 2\n", ""},
+      {"10", 1, "",
+       "Error (-52006): {\"file\":\"tqapal/protons/enumeration/linuxU/linuxDevEnumHelper\","
+       "\"line\":87,\"component\":\"tqvlkaepr\"}\n"},
+  };
+  for (const Case& c : cases) {
+    tSimRun run;
+    const SimResult result = run.run(bench + c.failures + "\n", {});
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.failures;
+    EXPECT_EQ(result.out, c.out) << c.failures;
+    EXPECT_EQ(result.err, c.err) << c.failures;
+    EXPECT_EQ(std::to_string(result.logStartingWith("fault fopen").size()), c.failures);
   }
 }
 
