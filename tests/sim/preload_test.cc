@@ -121,6 +121,20 @@ TEST(SimPreload, OtherRequestsAndBadCalls) {
   EXPECT_EQ(r.log[1], "ioctl dev=tqdev0 req=0x200102 in=40 out=32 data=" + data);
 }
 
+TEST(SimPreload, EveryOpenEntryReachesTheNodeAndTheTree) {
+  tSimRun run;
+  SimResult r =
+      client(run, kTwoDevices,
+             {"opens", "/dev/tqae0", "opens", "/proc/driver/tq/tqdev0/deviceProperties/PID"});
+  const std::string allOpened =
+      "open=1 open64=1 __open_2=1 __open64_2=1 openat=1 openat64=1 __openat_2=1 __openat64_2=1\n";
+  EXPECT_EQ(r.out, allOpened + allOpened);
+  // The client opens through all eight entries, then closes.
+  std::vector<std::string> expected(8, "open dev=tqdev0 node=/dev/tqae0");
+  expected.resize(16, "close dev=tqdev0");
+  EXPECT_EQ(r.log, expected);
+}
+
 TEST(SimPreload, NodeStates) {
   tSimRun run;
   SimResult r = client(run,
