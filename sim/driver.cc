@@ -151,7 +151,8 @@ const Fault* Driver::ioctlFault(const Request& r, bool wantStatus) {
     if (f.kind != FaultKind::ioctl || f.replyStatus != wantStatus) continue;
     if (f.seq != 0 && f.seq != r.seq) continue;
     if (!f.device.empty() && f.device != r.dir) continue;
-    if (f.request != 0 && f.request != r.code) continue;
+    // req= names the whole code or only the request number (its low byte).
+    if (f.request != 0 && f.request != r.code && f.request != (r.code & 0xFFu)) continue;
     if ((f.hasPort || f.hasProperty) && !r.isProperty) continue;
     if (f.hasPort && f.port != r.record.port) continue;
     if (f.hasProperty && f.property != r.record.propertyId) continue;

@@ -209,6 +209,20 @@ TEST_F(DriverTest, InjectedFaultsFireOnTheSelectedRequests) {
   EXPECT_EQ(value, 42u);
 }
 
+TEST_F(DriverTest, RequestFaultsTakeTheCodeOrTheRequestNumber) {
+  load("fault ioctl req=0x0a errno=EIO\nfault ioctl req=0x200102 errno=ENXIO\n");
+  Compact reply;
+  EXPECT_EQ(set(0, 0x13FFF7, std::string(4, '\0'), reply), 0);
+  GetReply g;
+  std::uint32_t value = 0;
+  EXPECT_EQ(get(0, 0x13FFF7, &value, 4, g), EIO);
+  unsigned char in[40] = {};
+  unsigned char out[32] = {};
+  Block b{addr(in), addr(out), 40, 32, 0, 0};
+  EXPECT_EQ(driver_->ioctl("d0", 0x200102, addr(&b), memory_, log_), ENXIO);
+  EXPECT_EQ(driver_->ioctl("d0", 0x200104, addr(&b), memory_, log_), 0);
+}
+
 TEST_F(DriverTest, OtherRequestsAreLoggedRawAndAnsweredWithSuccess) {
   load("fault ioctl req=0x20010c status=-1:2:x.c\n");
   unsigned char in[48];
