@@ -176,6 +176,12 @@ int Driver::ioctl(const std::string& dir, unsigned long request, std::uint64_t b
     log.push_back(format("ioctl dev=%s req=0x%06x block=unreadable", dir.c_str(), r.code));
     return EFAULT;
   }
+  // The caller hands over a clean block: nothing returned yet, last word 0.
+  if (r.block.bytesReturned != 0 || r.block.zero != 0) {
+    log.push_back(format("ioctl dev=%s req=0x%06x returned=%u zero=%u block=dirty", dir.c_str(),
+                         r.code, r.block.bytesReturned, r.block.zero));
+    return EINVAL;
+  }
   const std::uint32_t expectedOut = r.code == kGetProperty ? sizeof(GetReply) : 32;
   r.isProperty = (r.code == kSetProperty || r.code == kGetProperty) &&
                  r.block.inSize == sizeof(PropertyRecord) && r.block.outSize == expectedOut;

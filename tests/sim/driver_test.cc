@@ -252,6 +252,11 @@ TEST_F(DriverTest, MalformedCallsFailLikeTheKernel) {
   Block wrongSize{addr(in), addr(out), 64, 36, 0, 0};  // a set with a get's reply size
   EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, addr(&wrongSize), memory_, log_), EINVAL);
   EXPECT_EQ(driver_->ioctl("d0", 0x5401, addr(&wrongSize), memory_, log_), ENOTTY);
+  Block dirty{addr(in), addr(out), 64, 32, 0, 7};
+  EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, addr(&dirty), memory_, log_), EINVAL);
+  EXPECT_EQ(log_.back(), "ioctl dev=d0 req=0x200109 returned=0 zero=7 block=dirty");
+  dirty = Block{addr(in), addr(out), 64, 32, 64, 0};
+  EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, addr(&dirty), memory_, log_), EINVAL);
   EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, 8, memory_, log_), EFAULT);
   Block badInput{8, addr(out), 64, 32, 0, 0};
   EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, addr(&badInput), memory_, log_), EFAULT);
