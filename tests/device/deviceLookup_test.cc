@@ -1,5 +1,5 @@
 // findInterfacePath under the simulated driver, through a small program that
-// calls it for the serial numbers on its command line.
+// calls it for each serial number it is given.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -53,8 +53,13 @@ TEST_P(FindInterfacePath, AnswersFromAFreshEnumeration) {
   const LookupCase& c = GetParam();
   tSimRun run;
   SimOptions options;
-  options.program = TQ_LOOKUP_PROBE;
-  const SimResult result = run.run(c.bench, c.serials, options);
+  options.program = TQ_DEVICE_PROBE;
+  std::vector<std::string> args;
+  for (const std::string& serial : c.serials) {
+    args.push_back("find");
+    args.push_back(serial);
+  }
+  const SimResult result = run.run(c.bench, args, options);
   EXPECT_EQ(result.exitStatus, c.err.empty() ? 0 : 1) << result.err;
   EXPECT_EQ(result.out, c.out);
   EXPECT_EQ(result.err, c.err);
