@@ -54,7 +54,7 @@ struct Fault {
   std::uint32_t port = 0;
   bool hasProperty = false;
   std::uint32_t property = 0;
-  std::uint32_t request = 0;  // 0: any
+  std::uint32_t request = 0;  // 0: any; the whole code or the request number
   // effect
   int error = 0;             // errno for the failing call
   bool replyStatus = false;  // ioctl succeeds, reply carries the status below

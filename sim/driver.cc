@@ -58,6 +58,87 @@ static_assert(offsetof(GetReply, status) == 4);
 // Larger records or values than any AE request uses are refused.
 const std::uint32_t kMaxRecord = 4096;
 
+}  // namespace
+
+// The records of the AE requests other than the two property requests, as
+// the driver defines them: fields by name, offset and width, and where the
+// status block sits. Kept apart from the tool's own definitions so that a
+// mistake there shows up here as a wrong size or a wrong field.
+struct LayoutField {
+  const char* name;
+  std::uint32_t offset;
+  std::uint32_t width;  // 4 or 8
+};
+
+struct RequestLayout {
+  std::uint32_t number;
+  std::uint32_t inSize;
+  std::vector<LayoutField> in;
+  std::uint32_t inStatus;
+  std::uint32_t outSize;
+  std::vector<LayoutField> out;
+  std::uint32_t outStatus;
+};
+
+namespace {
+
+using Field = LayoutField;
+using Layout = RequestLayout;
+
+const std::vector<Field> kAB = {{"a", 0, 4}, {"b", 4, 4}};
+const std::vector<Field> kABCD = {{"a", 0, 4}, {"b", 4, 4}, {"c", 8, 4}, {"d", 12, 4}};
+const std::vector<Field> kValueEF = {{"a", 0, 4},      {"b", 4, 4},  {"c", 8, 8},
+                                     {"value", 16, 8}, {"e", 24, 4}, {"f", 28, 4}};
+
+const std::vector<Layout>& otherLayouts() {
+  static const std::vector<Layout> layouts = {
+      {0x01, 48, kABCD, 16, 36, {{"value", 0, 4}}, 4},
+      {0x02, 40, kAB, 8, 32, {}, 0},
+      {0x03, 56, {{"a", 0, 4}, {"b", 4, 4}, {"c", 8, 8}, {"d", 16, 8}}, 24, 32, {}, 0},
+      {0x04, 40, kAB, 8, 32, {}, 0},
+      {0x05, 40, kAB, 8, 32, {}, 0},
+      {0x06, 40, kAB, 8, 32, {}, 0},
+      {0x0B, 48, {{"a", 0, 8}, {"b", 8, 4}}, 12, 32, {}, 0},
+      {0x0C, 48, kABCD, 16, 56, {{"values0", 0, 8}, {"values1", 8, 8}, {"values2", 16, 8}}, 24},
+      {0x0D, 48, kABCD, 16, 32, {}, 0},
+      {0x0E,
+       64,
+       {{"a", 0, 4}, {"b", 4, 4}, {"c", 8, 8}, {"value", 16, 8}, {"e", 24, 4}},
+       28,
+       40,
+       {{"value", 0, 8}},
+       8},
+      {0x0F, 48, kABCD, 16, 32, {}, 0},
+      {0x10, 48, kABCD, 16, 32, {}, 0},
+      {0x11, 56, {{"a", 0, 4}, {"b", 4, 4}, {"c", 8, 8}, {"d", 16, 4}}, 20, 32, {}, 0},
+      {0x13, 32, {}, 0, 32, {}, 0},
+      {0x14, 32, {}, 0, 32, {}, 0},
+      {0x15, 64, kValueEF, 32, 40, {{"value", 0, 8}}, 8},
+      {0x17, 64, kValueEF, 32, 40, {{"value", 0, 8}}, 8},
+      {0x18, 44, {{"a", 0, 4}, {"b", 4, 4}, {"c", 8, 4}}, 12, 32, {}, 0},
+      {0x19, 48, {{"a", 0, 4}, {"b", 4, 4}, {"c", 8, 8}}, 16, 32, {}, 0},
+  };
+  return layouts;
+}
+
+const Layout* layoutOf(std::uint32_t code) {
+  for (const Layout& layout : otherLayouts())
+    if ((kFirstRequest & ~0xFFu) + layout.number == code) return &layout;
+  return nullptr;
+}
+
+std::uint64_t fieldValue(const unsigned char* record, const Field& field) {
+  std::uint64_t value = 0;
+  std::memcpy(&value, record + field.offset, field.width);  // little-endian host
+  return value;
+}
+
+// The value the driver answers in result field number index (from 1) of
+// request number: the request number in the top byte, the index in the low.
+std::uint64_t resultValue(std::uint32_t number, const Field& field, std::uint32_t index) {
+  return (static_cast<std::uint64_t>(number) << (field.width * 8 - 8)) | index;
+}
+
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* fmt, ...) {
   char text[512];
@@ -68,8 +149,15 @@ std::string format(const char* fmt, ...) {
   return text;
 }
 
+// code:line:file; bytes of the file name that are not printable, and
+// spaces, are written as \xNN so that a log line stays one line of words.
 std::string statusText(const CompactStatus& s) {
-  return format("%d:%u:%.24s", s.code, s.line, s.file);
+  std::string text = format("%d:%u:", s.code, s.line);
+  for (std::size_t i = 0; i < sizeof s.file && s.file[i] != 0; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s.file[i]);
+    text += c > 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : format("\\x%02x", c);
+  }
+  return text;
 }
 
 CompactStatus replyStatus(std::int32_t code, std::uint32_t line, const std::string& file) {
@@ -151,7 +239,8 @@ const Fault* Driver::ioctlFault(const Request& r, bool wantStatus) {
     if (f.kind != FaultKind::ioctl || f.replyStatus != wantStatus) continue;
     if (f.seq != 0 && f.seq != r.seq) continue;
     if (!f.device.empty() && f.device != r.dir) continue;
-    if (f.request != 0 && f.request != r.code) continue;
+    // req= names the whole code or only the request number (its low byte).
+    if (f.request != 0 && f.request != r.code && f.request != (r.code & 0xFFu)) continue;
     if ((f.hasPort || f.hasProperty) && !r.isProperty) continue;
     if (f.hasPort && f.port != r.record.port) continue;
     if (f.hasProperty && f.property != r.record.propertyId) continue;
@@ -167,7 +256,9 @@ int Driver::ioctl(const std::string& dir, unsigned long request, std::uint64_t b
   r.seq = ++sequence_;
   r.code = static_cast<std::uint32_t>(request);
   r.blockAddress = block;
-  if (request < kFirstRequest || request > kLastRequest) {
+  const bool isPropertyCode = r.code == kSetProperty || r.code == kGetProperty;
+  if (request < kFirstRequest || request > kLastRequest ||
+      (!isPropertyCode && layoutOf(r.code) == nullptr)) {
     log.push_back(format("ioctl dev=%s req=0x%06lx unknown", dir.c_str(), request));
     return ENOTTY;
   }
@@ -175,9 +266,15 @@ int Driver::ioctl(const std::string& dir, unsigned long request, std::uint64_t b
     log.push_back(format("ioctl dev=%s req=0x%06x block=unreadable", dir.c_str(), r.code));
     return EFAULT;
   }
+  // The caller hands over a clean block: nothing returned yet, last word 0.
+  if (r.block.bytesReturned != 0 || r.block.zero != 0) {
+    log.push_back(format("ioctl dev=%s req=0x%06x returned=%u zero=%u block=dirty", dir.c_str(),
+                         r.code, r.block.bytesReturned, r.block.zero));
+    return EINVAL;
+  }
   const std::uint32_t expectedOut = r.code == kGetProperty ? sizeof(GetReply) : 32;
-  r.isProperty = (r.code == kSetProperty || r.code == kGetProperty) &&
-                 r.block.inSize == sizeof(PropertyRecord) && r.block.outSize == expectedOut;
+  r.isProperty =
+      isPropertyCode && r.block.inSize == sizeof(PropertyRecord) && r.block.outSize == expectedOut;
   if (r.isProperty) {
     if (!memory.read(r.block.in, &r.record, sizeof r.record)) {
       log.push_back(format("ioctl dev=%s req=0x%06x in=%u out=%u input=unreadable", dir.c_str(),
@@ -187,33 +284,53 @@ int Driver::ioctl(const std::string& dir, unsigned long request, std::uint64_t b
     return property(r, memory, log);
   }
 
-  // Requests the tool does not issue: logged raw and answered with success.
-  std::vector<unsigned char> input(r.block.inSize > kMaxRecord ? 0 : r.block.inSize);
-  bool readable = r.block.inSize <= kMaxRecord && r.block.outSize <= kMaxRecord &&
-                  memory.read(r.block.in, input.data(), input.size());
-  log.push_back(format("ioctl dev=%s req=0x%06x in=%u out=%u data=", dir.c_str(), r.code,
-                       r.block.inSize, r.block.outSize) +
-                (readable ? hex(input.data(), input.size()) : std::string("unreadable")));
-  if (!readable) return r.block.inSize > kMaxRecord ? EINVAL : EFAULT;
-  if (r.code == kSetProperty || r.code == kGetProperty) return EINVAL;  // wrong record sizes
+  const Layout* layout = layoutOf(r.code);
+  if (layout == nullptr || r.block.inSize != layout->inSize || r.block.outSize != layout->outSize) {
+    log.push_back(format("ioctl dev=%s req=0x%06x in=%u out=%u sizes=wrong", dir.c_str(), r.code,
+                         r.block.inSize, r.block.outSize));
+    return EINVAL;
+  }
+  return other(r, *layout, memory, log);
+}
+
+// The requests the tool does not issue: decoded by their layout, logged, and
+// answered with success and recognisable result values.
+int Driver::other(Request& r, const Layout& layout, Memory& memory, std::vector<std::string>& log) {
+  std::vector<unsigned char> input(layout.inSize);
+  if (!memory.read(r.block.in, input.data(), input.size())) {
+    log.push_back(format("ioctl dev=%s req=0x%06x in=%u out=%u input=unreadable", r.dir.c_str(),
+                         r.code, r.block.inSize, r.block.outSize));
+    return EFAULT;
+  }
+  std::string line = format("ioctl dev=%s req=0x%06x in=%u out=%u", r.dir.c_str(), r.code,
+                            r.block.inSize, r.block.outSize);
+  for (const Field& field : layout.in) {
+    line += format(" %s=0x%llx", field.name,
+                   static_cast<unsigned long long>(fieldValue(input.data(), field)));
+  }
+  CompactStatus sent;
+  std::memcpy(&sent, input.data() + layout.inStatus, sizeof sent);
+  log.push_back(line + " status=" + statusText(sent));
   if (const Fault* f = ioctlFault(r, false)) {
     log.push_back(format("fault ioctl seq=%llu dev=%s errno=%d", (unsigned long long)r.seq,
-                         dir.c_str(), f->error));
+                         r.dir.c_str(), f->error));
     return f->error;
   }
-  std::vector<unsigned char> reply(r.block.outSize, 0);
+  std::vector<unsigned char> reply(layout.outSize, 0);
+  std::uint32_t index = 0;
+  for (const Field& field : layout.out) {
+    const std::uint64_t value = resultValue(layout.number, field, ++index);
+    std::memcpy(reply.data() + field.offset, &value, field.width);
+  }
   if (const Fault* f = ioctlFault(r, true)) {
-    // Every reply record ends in its status block.
-    if (reply.size() >= 32) {
-      CompactStatus s = replyStatus(f->code, f->line, f->file);
-      std::memcpy(reply.data() + reply.size() - 32, &s, 32);
-    }
+    const CompactStatus status = replyStatus(f->code, f->line, f->file);
+    std::memcpy(reply.data() + layout.outStatus, &status, sizeof status);
     log.push_back(format("fault ioctl seq=%llu dev=%s status=%s", (unsigned long long)r.seq,
-                         dir.c_str(), statusText(replyStatus(f->code, f->line, f->file)).c_str()));
+                         r.dir.c_str(), statusText(status).c_str()));
   }
   if (!memory.write(r.block.out, reply.data(), reply.size())) return EFAULT;
   std::uint32_t returned = r.block.outSize;
-  memory.write(block + offsetof(IoctlBlock, bytesReturned), &returned, sizeof returned);
+  memory.write(r.blockAddress + offsetof(IoctlBlock, bytesReturned), &returned, sizeof returned);
   return 0;
 }
 

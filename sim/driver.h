@@ -48,6 +48,8 @@ class ProcessMemory : public Memory {
   bool write(std::uint64_t address, const void* from, std::size_t length) override;
 };
 
+struct RequestLayout;
+
 class Driver {
  public:
   explicit Driver(Bench bench);
@@ -71,6 +73,7 @@ class Driver {
   struct Request;
   const Fault* ioctlFault(const Request& r, bool wantStatus);
   int property(Request& r, Memory& memory, std::vector<std::string>& log);
+  int other(Request& r, const RequestLayout& layout, Memory& memory, std::vector<std::string>& log);
 
   Bench bench_;
   std::uint64_t sequence_ = 0;

@@ -297,6 +297,10 @@ __attribute__((visibility("default"))) int __openat_2(int dirfd, const char* pat
   return openat(dirfd, path, flags);
 }
 
+__attribute__((visibility("default"))) int __openat64_2(int dirfd, const char* path, int flags) {
+  return openat64(dirfd, path, flags);
+}
+
 __attribute__((visibility("default"))) int close(int fd) {
   TQSIM_REAL(close);
   if (g_state != nullptr) {

@@ -114,4 +114,33 @@ TEST(Listing, FailuresEndWithOneErrorLine) {
   }
 }
 
+// A driver file is tried ten times in a row before the read fails: nine
+// failed opens are ridden out, the tenth ends the listing.
+TEST(Listing, DriverFilesGetTenOpenAttempts) {
+  const std::string bench =
+      "device d serial=1 ports=1 pid=2\n"
+      "interface d ae_ae\\0 node=/dev/x\n"
+      "fault fopen path=/proc/driver/tq/d/deviceInterfaces/ae_ae\\0/interfacePath errno=EIO "
+      "times=";
+  struct Case {
+    const char* failures;
+    int exitStatus;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"9", 0, "1 /dev/x 1 2\n", ""},
+      {"10", 1, "",
+       "Error (-52006): {\"file\":\"tqapal/protons/enumeration/linuxU/linuxDevEnumHelper\","
+       "\"line\":87,\"component\":\"tqvlkaepr\"}\n"},
+  };
+  for (const Case& c : cases) {
+    tSimRun run;
+    const SimResult result = run.run(bench + c.failures + "\n", {});
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.failures;
+    EXPECT_EQ(result.out, c.out) << c.failures;
+    EXPECT_EQ(result.err, c.err) << c.failures;
+    EXPECT_EQ(std::to_string(result.logStartingWith("fault fopen").size()), c.failures);
+  }
+}
+
 }  // namespace

@@ -81,6 +81,9 @@ class tScriptedProxy : public tInterfaceProxy_ae {
   std::uint32_t ioctl(std::uint32_t requestCode, const void* input, std::uint32_t inputSize,
                       void* output, std::uint32_t outputSize, tStatus& status) override {
     ++calls;
+    // Each request gets a transport status of its own, clean and full.
+    EXPECT_EQ(status.structSize, 216u);
+    EXPECT_EQ(status.code, 0);
     code = requestCode;
     request = bytesOf(input, inputSize);
     replyBefore = bytesOf(output, outputSize);

@@ -209,26 +209,75 @@ TEST_F(DriverTest, InjectedFaultsFireOnTheSelectedRequests) {
   EXPECT_EQ(value, 42u);
 }
 
-TEST_F(DriverTest, OtherRequestsAreLoggedRawAndAnsweredWithSuccess) {
+TEST_F(DriverTest, RequestFaultsTakeTheCodeOrTheRequestNumber) {
+  load("fault ioctl req=0x0a errno=EIO\nfault ioctl req=0x200102 errno=ENXIO\n");
+  Compact reply;
+  EXPECT_EQ(set(0, 0x13FFF7, std::string(4, '\0'), reply), 0);
+  GetReply g;
+  std::uint32_t value = 0;
+  EXPECT_EQ(get(0, 0x13FFF7, &value, 4, g), EIO);
+  unsigned char in[40] = {};
+  unsigned char out[32] = {};
+  Block b{addr(in), addr(out), 40, 32, 0, 0};
+  EXPECT_EQ(driver_->ioctl("d0", 0x200102, addr(&b), memory_, log_), ENXIO);
+  EXPECT_EQ(driver_->ioctl("d0", 0x200104, addr(&b), memory_, log_), 0);
+}
+
+TEST_F(DriverTest, OtherRequestsAreDecodedAndAnsweredWithTheirValues) {
   load("fault ioctl req=0x20010c status=-1:2:x.c\n");
-  unsigned char in[48];
-  for (int i = 0; i < 48; ++i) in[i] = static_cast<unsigned char>(i);
-  unsigned char out[56];
+  // aeRequest13: the caller's status block alone.
+  Compact sent{5, 6, "s c.c"};
+  unsigned char out[64];
   std::memset(out, 0xaa, sizeof out);
-  Block b{addr(in), addr(out), 32, 32, 0, 0};
+  Block b{addr(&sent), addr(out), 32, 32, 0, 0};
   ASSERT_EQ(driver_->ioctl("d0", 0x200113, addr(&b), memory_, log_), 0);
-  EXPECT_EQ(log_.back(), "ioctl dev=d0 req=0x200113 in=32 out=32 data=" + tqsim::hex(in, 32));
+  EXPECT_EQ(log_.back(), "ioctl dev=d0 req=0x200113 in=32 out=32 status=5:6:s\\x20c.c");
   EXPECT_EQ(tqsim::hex(out, 32), std::string(64, '0'));
   EXPECT_EQ(out[32], 0xaa);  // nothing written past the reply record
   EXPECT_EQ(b.returned, 32u);
 
-  // The status of a reply with values sits at its end.
+  // aeRequest0E: a u64 in/out value at 16, its reply value first.
+  struct {
+    std::uint32_t a, b;
+    std::uint64_t c, value;
+    std::uint32_t e;
+    Compact status;
+    std::uint32_t pad;
+  } request0E = {1, 2, 0x300000003ull, 0x400000004ull, 5, Compact{}, 0};
+  static_assert(sizeof(request0E) == 64);
+  Block e{addr(&request0E), addr(out), 64, 40, 0, 0};
+  ASSERT_EQ(driver_->ioctl("d0", 0x20010E, addr(&e), memory_, log_), 0);
+  EXPECT_EQ(log_.back(),
+            "ioctl dev=d0 req=0x20010e in=64 out=40 a=0x1 b=0x2 c=0x300000003 value=0x400000004 "
+            "e=0x5 status=0:0:");
+  std::uint64_t value = 0;
+  std::memcpy(&value, out, sizeof value);
+  EXPECT_EQ(value, 0x0E00000000000001ull);
+
+  // aeRequest0C: three results, the injected status after them.
+  unsigned char in[48] = {};
   Block c{addr(in), addr(out), 48, 56, 0, 0};
   ASSERT_EQ(driver_->ioctl("d0", 0x20010C, addr(&c), memory_, log_), 0);
+  std::uint64_t values[3];
+  std::memcpy(values, out, sizeof values);
+  EXPECT_EQ(values[2], 0x0C00000000000003ull);
   Compact tail;
   std::memcpy(&tail, out + 24, sizeof tail);
   EXPECT_EQ(tail.code, -1);
   EXPECT_STREQ(tail.file, "x.c");
+}
+
+TEST_F(DriverTest, OtherRequestsRefuseUnknownCodesAndWrongSizes) {
+  load("");
+  unsigned char in[64] = {};
+  unsigned char out[64] = {};
+  for (std::uint32_t gap : {0x200107u, 0x200108u, 0x200112u, 0x200116u}) {
+    Block b{addr(in), addr(out), 32, 32, 0, 0};
+    EXPECT_EQ(driver_->ioctl("d0", gap, addr(&b), memory_, log_), ENOTTY) << std::hex << gap;
+  }
+  Block shortReply{addr(in), addr(out), 48, 32, 0, 0};  // aeRequest01 answers 36 bytes
+  EXPECT_EQ(driver_->ioctl("d0", 0x200101, addr(&shortReply), memory_, log_), EINVAL);
+  EXPECT_EQ(log_.back(), "ioctl dev=d0 req=0x200101 in=48 out=32 sizes=wrong");
 }
 
 TEST_F(DriverTest, MalformedCallsFailLikeTheKernel) {
@@ -238,6 +287,11 @@ TEST_F(DriverTest, MalformedCallsFailLikeTheKernel) {
   Block wrongSize{addr(in), addr(out), 64, 36, 0, 0};  // a set with a get's reply size
   EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, addr(&wrongSize), memory_, log_), EINVAL);
   EXPECT_EQ(driver_->ioctl("d0", 0x5401, addr(&wrongSize), memory_, log_), ENOTTY);
+  Block dirty{addr(in), addr(out), 64, 32, 0, 7};
+  EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, addr(&dirty), memory_, log_), EINVAL);
+  EXPECT_EQ(log_.back(), "ioctl dev=d0 req=0x200109 returned=0 zero=7 block=dirty");
+  dirty = Block{addr(in), addr(out), 64, 32, 64, 0};
+  EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, addr(&dirty), memory_, log_), EINVAL);
   EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, 8, memory_, log_), EFAULT);
   Block badInput{8, addr(out), 64, 32, 0, 0};
   EXPECT_EQ(driver_->ioctl("d0", tqsim::kSetProperty, addr(&badInput), memory_, log_), EFAULT);

@@ -110,15 +110,32 @@ TEST(SimPreload, OtherRequestsAndBadCalls) {
                        "\n"
                        "ioctl=22\n"    // EINVAL: a set with the wrong reply size
                        "ioctl=14\n");  // EFAULT
-  std::string data;
-  for (int i = 0; i < 40; ++i)
-    data += (i < 16 ? "0" : "") + [](int v) {
-      char t[3];
-      snprintf(t, sizeof t, "%x", v);
-      return std::string(t);
-    }(i);
+  // The input bytes are 0, 1, 2, ...: decoded at the request's offsets,
+  // the status block from byte 8 on.
+  std::string file;
+  for (int c = 0x10; c < 0x28; ++c) {
+    char t[8];
+    snprintf(t, sizeof t, c > 0x20 ? "%c" : "\\x%02x", c);
+    file += t;
+  }
   ASSERT_GE(r.log.size(), 2u);
-  EXPECT_EQ(r.log[1], "ioctl dev=tqdev0 req=0x200102 in=40 out=32 data=" + data);
+  EXPECT_EQ(r.log[1], "ioctl dev=tqdev0 req=0x200102 in=40 out=32 a=0x3020100 b=0x7060504 status=" +
+                          std::to_string(0x0b0a0908) + ":" + std::to_string(0x0f0e0d0c) + ":" +
+                          file);
+}
+
+TEST(SimPreload, EveryOpenEntryReachesTheNodeAndTheTree) {
+  tSimRun run;
+  SimResult r =
+      client(run, kTwoDevices,
+             {"opens", "/dev/tqae0", "opens", "/proc/driver/tq/tqdev0/deviceProperties/PID"});
+  const std::string allOpened =
+      "open=1 open64=1 __open_2=1 __open64_2=1 openat=1 openat64=1 __openat_2=1 __openat64_2=1\n";
+  EXPECT_EQ(r.out, allOpened + allOpened);
+  // The client opens through all eight entries, then closes.
+  std::vector<std::string> expected(8, "open dev=tqdev0 node=/dev/tqae0");
+  expected.resize(16, "close dev=tqdev0");
+  EXPECT_EQ(r.log, expected);
 }
 
 TEST(SimPreload, NodeStates) {

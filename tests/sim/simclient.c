@@ -12,7 +12,10 @@
  *   file PATH                     open, flock shared, fstat, read
  *   leak PATH                     open and never close
  *   pipe                          FIONREAD on a pipe: ioctl passes through
+ *   opens PATH                    open PATH read-write through every entry of
+ *                                 the C library (plain, 64-bit, fortified, at)
  */
+#define _GNU_SOURCE /* open64, openat64 */
 #include <errno.h>
 #include <fcntl.h>
 #include <glob.h>
@@ -25,6 +28,35 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+/* The fortified entries, which the headers declare only for fortified
+ * builds. */
+int __open_2(const char* path, int flags);
+int __open64_2(const char* path, int flags);
+int __openat_2(int dirfd, const char* path, int flags);
+int __openat64_2(int dirfd, const char* path, int flags);
+
+static void open_variants(const char* path) {
+  const int flags = O_RDWR | O_CLOEXEC;
+  const struct {
+    const char* name;
+    int fd;
+  } opened[] = {
+      {"open", open(path, flags)},
+      {"open64", open64(path, flags)},
+      {"__open_2", __open_2(path, flags)},
+      {"__open64_2", __open64_2(path, flags)},
+      {"openat", openat(AT_FDCWD, path, flags)},
+      {"openat64", openat64(AT_FDCWD, path, flags)},
+      {"__openat_2", __openat_2(AT_FDCWD, path, flags)},
+      {"__openat64_2", __openat64_2(AT_FDCWD, path, flags)},
+  };
+  for (size_t i = 0; i < sizeof opened / sizeof opened[0]; ++i) {
+    printf("%s%s=%d", i == 0 ? "" : " ", opened[i].name, opened[i].fd >= 0);
+    if (opened[i].fd >= 0) close(opened[i].fd);
+  }
+  printf("\n");
+}
 
 struct compact {
   int32_t code;
@@ -253,6 +285,9 @@ int main(int argc, char** argv) {
       else
         printf("pipe=%d\n", errno);
       i += 1;
+    } else if (strcmp(cmd, "opens") == 0 && left >= 1) {
+      open_variants(argv[i + 1]);
+      i += 2;
     } else if (strcmp(cmd, "leak") == 0 && left >= 1) {
       printf("leak=%d\n", open(argv[i + 1], O_RDONLY) >= 0);
       i += 2;

@@ -1,13 +1,16 @@
 #include "tqapal/protons/driver/linuxU/tDeviceInterfaceProxy.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "support/statusChecks.h"
 #include "support/tempDirectory.h"
@@ -37,6 +40,34 @@ TEST(DeviceProxyOpen, NodeWithoutPermissionIsAccessDenied) {
   tStatus status;
   proxy.open(node, status);
   EXPECT_TRUE(reportedAt(status, -52026, kProxy, 46));
+}
+
+// The descriptors of this process that refer to path.
+std::vector<int> descriptorsOf(const std::string& path) {
+  std::vector<int> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error) == path) {
+      found.push_back(std::stoi(entry.path().filename().string()));
+    }
+  }
+  return found;
+}
+
+TEST(DeviceProxyOpen, OpensReadWriteAndCloseOnExecAndClosesWhenDestroyed) {
+  tqtest::tTempDirectory dir;
+  const std::string node = std::filesystem::canonical(dir.writeFile("node", "x")).string();
+  {
+    tDeviceInterfaceProxy proxy;
+    tStatus status;
+    proxy.open(node, status);
+    ASSERT_EQ(status.code, 0);
+    const std::vector<int> open = descriptorsOf(node);
+    ASSERT_EQ(open.size(), 1u);
+    EXPECT_EQ(fcntl(open[0], F_GETFL) & O_ACCMODE, O_RDWR);
+    EXPECT_NE(fcntl(open[0], F_GETFD) & FD_CLOEXEC, 0);
+  }
+  EXPECT_TRUE(descriptorsOf(node).empty());
 }
 
 TEST(DeviceProxyOpen, FailedStatusOpensNothing) {
