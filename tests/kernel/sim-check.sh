@@ -4,23 +4,24 @@
 # status, output and the request log must match the same expectations. This
 # keeps the test driver module and the simulator in agreement.
 #
-#   sim-check.sh TOOL CLIENT LIBTQSIM WORKDIR
+#   sim-check.sh TOOL CLIENT LIBTQSIM LIBTQRELOCATIONS WORKDIR
 #
-# Scenarios with a settings file are left out: the simulator does not move
-# the settings file, which the tool reads from the host's shared state
-# directory. For the same reason the restore-mode scenarios are left out
-# when the host has a settings file of its own.
+# The relocation library moves each scenario's shared state directory into
+# its work directory, so the tool reads the scenario's settings file and
+# never the host's. Left out: scenarios that stage a concurrent writer of the
+# settings file (the lock wait is tested in tests/settings), and the requests
+# the tool never sends, which each stand-in driver decodes in its own way.
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 TOOL=$(realpath "$1")
 CLIENT=$(realpath "$2")
 SIM=$(realpath "$3")
-WORK=$4
+RELOC=$(realpath "$4")
+WORK=$5
 rm -rf "$WORK"
 mkdir -p "$WORK"
 WORK=$(realpath "$WORK")
-host_settings=/var/lib/tq-vlnk/tqvlkae.ini
 
 passed=0
 failed=0
@@ -36,11 +37,14 @@ for file in "$HERE"/scenarios/*.scn; do
   args=$(cat "$dir/args" 2>/dev/null || true)
   program=$TOOL
   [ "$(cat "$dir/program" 2>/dev/null)" = client ] && program=$CLIENT
-  if [ -f "$dir/ini" ] ||
-    { [ "$program" = "$TOOL" ] && [ -n "$args" ] && [ -e "$host_settings" ]; }; then
+  if [ -f "$dir/lock" ] || [ "$name" = driver-requests ]; then
     skipped=$((skipped + 1))
     continue
   fi
+  mkdir -p "$dir/reloc" "$dir/state/tq-vlnk"
+  cp "$RELOC" "$dir/reloc/"
+  echo "sharedstatedir = $dir/state" >"$dir/reloc/tqrelocations.conf"
+  [ -f "$dir/ini" ] && cp "$dir/ini" "$dir/state/tq-vlnk/tqvlkae.ini"
   {
     echo "--- exit"
     if [ -s "$dir/exit" ]; then cat "$dir/exit"; else echo 0; fi
@@ -52,7 +56,7 @@ for file in "$HERE"/scenarios/*.scn; do
   set +e
   # shellcheck disable=SC2086 # the arguments are words
   env -i PATH=/usr/bin:/bin HOME="$dir" TMPDIR="$dir" TQSIM_BENCH="$dir/setup" \
-    TQSIM_LOG="$dir/sim.log" TQSIM_DIR="$dir/sim" LD_PRELOAD="$SIM" \
+    TQSIM_LOG="$dir/sim.log" TQSIM_DIR="$dir/sim" LD_PRELOAD="$SIM" LD_LIBRARY_PATH="$dir/reloc" \
     timeout 30 "$program" $args >"$dir/out" 2>"$dir/err"
   status=$?
   set -e
