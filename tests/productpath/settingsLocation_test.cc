@@ -105,4 +105,25 @@ TEST(SettingsLocation, FailingRelocationLibraryStopsTheTool) {
   EXPECT_THAT(result.log, IsEmpty()) << "the port pass ran";
 }
 
+// The relocation table is built before main: even a listing, which needs no
+// directory at all, has asked the library for all 19 keys, in order.
+TEST(ToolStartUp, RelocationLibraryIsAskedBeforeMain) {
+  tqtest::tSimRun run;
+  const std::string asked = run.dir() + "/asked";
+  tqtest::SimOptions options;
+  options.env = {{"TQ_RELOC_LOG", asked},
+                 {"LD_LIBRARY_PATH", std::string(TQ_FAKE_RELOC_DIR) + "/relocates_nothing"}};
+
+  const tqtest::SimResult result = run.run("", {}, options);
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  std::vector<std::string> keys;
+  std::istringstream in(readAll(asked));
+  for (std::string line; std::getline(in, line);) keys.push_back(line);
+  EXPECT_THAT(keys,
+              ElementsAre("prefixdir", "execprefixdir", "bindir", "sbindir", "libdir", "lib32dir",
+                          "lib64dir", "nativelibdir", "multiarchlibdir", "libexecdir",
+                          "sharedstatedir", "datarootdir", "datadir", "sysconfdir", "localstatedir",
+                          "runstatedir", "includedir", "docdir", "initddir"));
+}
+
 }  // namespace
