@@ -29,10 +29,11 @@ int main() {
       &W::getIncludeDir,      &W::getDocDir,        &W::getInitdDir,
   };
   W wrapper;
-  for (int i = 0; i < 19; ++i) {
-    const char* key = tqsysq::kRelocationKeys[i].key;
+  int index = 0;
+  for (const Operation operation : operations) {
+    const char* key = tqsysq::kRelocationKeys[index++].key;
     try {
-      const std::string dir = (wrapper.*operations[i])();
+      const std::string dir = (wrapper.*operation)();
       std::cout << key << "=" << dir << "\n";
     } catch (const tqerr::ExceptionBase& e) {
       std::cout << key << " error " << e.code() << "\n";
