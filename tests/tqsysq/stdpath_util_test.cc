@@ -89,6 +89,22 @@ TEST(MakeDirectory, CreatesOrFindsOrReports) {
   }
 }
 
+// Directories are made for the user alone, at every level of a chain.
+TEST(MakeDirectory, OwnerOnlyPermissions) {
+  tqtest::ScopedTempDir dir;
+  const mode_t mask = umask(0);
+  umask(mask);
+  tqerr::JsonStatus status;
+  makeDirectory((dir / "one").c_str(), status, nullptr);
+  makeDirectories((dir / "a/b").c_str(), makeDirectory, status, nullptr);
+  ASSERT_EQ(status.code, 0);
+  for (const char* level : {"one", "a", "a/b"}) {
+    struct stat info;
+    ASSERT_EQ(stat((dir / level).c_str(), &info), 0) << level;
+    EXPECT_EQ(info.st_mode & 07777, 0700 & ~mask) << level;
+  }
+}
+
 TEST(MakeDirectory, NotADirectoryDetailNamesThePath) {
   tqtest::ScopedTempDir dir;
   const std::string file = dir.write("plain", "x");
