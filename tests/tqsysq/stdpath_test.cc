@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -57,6 +58,39 @@ TEST(UserConfigDir, PasswordDatabaseWithoutHome) {
   tqtest::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
   tqtest::ScopedEnv unsetHome("HOME", std::nullopt);
   EXPECT_EQ(SysqWrapper().getUserConfigDir(false), home + "/.config");
+}
+
+// Without HOME, a user that the password database does not know has no home
+// directory; the failed lookup is reported at its site and the class
+// operation throws it. Run as another user in a child process.
+TEST(UserConfigDirDeathTest, UserWithoutPasswordEntry) {
+  if (geteuid() != 0) GTEST_SKIP() << "changing the user id needs root";
+  uid_t unknown = 54321;
+  while (getpwuid(unknown) != nullptr) ++unknown;
+  tqtest::ScopedEnv xdg("XDG_CONFIG_HOME", std::nullopt);
+  tqtest::ScopedEnv home("HOME", std::nullopt);
+  const std::string expected =
+      "{\"error_constant\":\"tqapalerr_resourceNotFound\",\"file\":\"tqsysq/stdpath\","
+      "\"line\":337,\"component\":\"tqvlkaepropinit\",\"internal_error\":{\"api\":"
+      "\"errno\",\"code\":2,\"string\":\"No such file or directory\"},\"tqsysq_debug\":{"
+      "\"desc\":\"getpwuid_r found no entry\"}}";
+  EXPECT_EXIT(
+      {
+        if (setuid(unknown) != 0) _exit(2);
+        tqerr::JsonStatus status;
+        const std::string dir = userConfigDir(false, status);
+        const std::string detail = status.text ? status.text : "";
+        std::fprintf(stderr, "code %d, dir '%s', detail %s\n", status.code, dir.c_str(),
+                     detail.c_str());
+        bool thrown = false;
+        try {
+          SysqWrapper().getUserConfigDir(false);
+        } catch (const tqerr::Exception& e) {
+          thrown = e.code() == -52006 && e.what() == expected;
+        }
+        _exit(status.code == -52006 && dir.empty() && detail == expected && thrown ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST(UserConfigDir, CreatesTheWholeXdgChain) {

@@ -89,6 +89,22 @@ TEST(MakeDirectory, CreatesOrFindsOrReports) {
   }
 }
 
+// Directories are made for the user alone, at every level of a chain.
+TEST(MakeDirectory, OwnerOnlyPermissions) {
+  tqtest::ScopedTempDir dir;
+  const mode_t mask = umask(0);
+  umask(mask);
+  tqerr::JsonStatus status;
+  makeDirectory((dir / "one").c_str(), status, nullptr);
+  makeDirectories((dir / "a/b").c_str(), makeDirectory, status, nullptr);
+  ASSERT_EQ(status.code, 0);
+  for (const char* level : {"one", "a", "a/b"}) {
+    struct stat info;
+    ASSERT_EQ(stat((dir / level).c_str(), &info), 0) << level;
+    EXPECT_EQ(info.st_mode & 07777, 0700 & ~mask) << level;
+  }
+}
+
 TEST(MakeDirectory, NotADirectoryDetailNamesThePath) {
   tqtest::ScopedTempDir dir;
   const std::string file = dir.write("plain", "x");
@@ -205,6 +221,38 @@ TEST(ReadWholeFile, MissingFile) {
             "\"errno\",\"code\":2,\"string\":\"No such file or directory\"},\"tqsysq_debug\":{"
             "\"desc\":\"error opening file\",\"filename\":\"" +
                 file + "\"}}");
+  tqerr::release(status);
+}
+
+// A sysfs attribute claims a page by its size but yields only its text.
+TEST(ReadWholeFile, ShortReadIsReported) {
+  const std::string file = "/sys/devices/system/cpu/online";
+  const std::string content = tqtest::readFile(file);
+  struct stat info;
+  if (stat(file.c_str(), &info) != 0 || content.empty() ||
+      static_cast<std::size_t>(info.st_size) <= content.size()) {
+    GTEST_SKIP() << file << " does not claim more than it holds here";
+  }
+  const std::size_t claimed = static_cast<std::size_t>(info.st_size);
+  ByteBuffer buffer;
+  tqerr::JsonStatus status;
+  readWholeFile(file.c_str(), buffer, status);
+  EXPECT_EQ(status.code, -52008);
+  EXPECT_THAT(text(status),
+              ::testing::StartsWith("{\"error_constant\":\"tqapalerr_osFault\",\"file\":\"tqsysq/"
+                                    "stdpath_util\",\"line\":249,\"component\":\"tqvlkaepropinit\","
+                                    "\"internal_error\":{\"api\":\"errno\",\"code\":"));
+  EXPECT_THAT(text(status),
+              ::testing::EndsWith("},\"tqsysq_debug\":{\"desc\":\"didn't read full content of "
+                                  "file\",\"fileSize\":" +
+                                  std::to_string(claimed) +
+                                  ",\"fread_return\":" + std::to_string(content.size()) +
+                                  ",\"filename\":\"" + file + "\"}}"));
+  // What was read stands, the rest is zero, and byte n is the NUL.
+  ASSERT_EQ(buffer.size(), claimed + 1);
+  EXPECT_EQ(std::string(buffer.data(), content.size()), content);
+  EXPECT_EQ(std::string(buffer.data() + content.size()), "");
+  EXPECT_EQ(buffer.back(), 0);
   tqerr::release(status);
 }
 
