@@ -14,7 +14,7 @@
 #define TQ_MAX_RAW_FILE 512
 #define TQ_MAX_FAULTS 16
 #define TQ_MAX_SIZES 32
-#define TQ_MAX_RECORD 4096 /* larger records or values are refused */
+#define TQ_MAX_RECORD 4096 /* larger set values are refused */
 #define TQ_LOG_CAPACITY (256 * 1024)
 
 #define TQ_FIRST_REQUEST 0x200101
@@ -59,6 +59,27 @@ struct tq_get_reply {
 	u32 size;
 	struct tq_compact_status status;
 };
+
+/*
+ * A request other than set and get: its number and the size, status offset
+ * and fields (ending in an entry without a name) of its input and reply
+ * records. tqtest_records.c has the table.
+ */
+struct tq_field {
+	const char *name;
+	u32 offset;
+	u32 width; /* 4 or 8 */
+};
+
+struct tq_layout {
+	u32 number;
+	u32 in_size, in_status;
+	const struct tq_field *in;
+	u32 out_size, out_status;
+	const struct tq_field *out;
+};
+
+const struct tq_layout *tq_layout_of(u32 code);
 
 struct tq_device {
 	struct list_head node;

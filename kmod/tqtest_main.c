@@ -4,7 +4,8 @@
  *
  * It publishes the driver tree the tool reads (/proc/driver/tq), one misc
  * character device per interface, and answers the property requests
- * 0x200109 (set) and 0x20010A (get) in the driver's framing. Everything is
+ * 0x200109 (set) and 0x20010A (get) and the other AE requests, these by
+ * their record layouts, in the driver's framing. Everything is
  * configured at run time through /proc/tqtest/control; every request is
  * logged, decoded, in /proc/tqtest/log, and the stored property values are
  * listed in /proc/tqtest/values.

@@ -53,9 +53,23 @@ static struct tq_compact_status tq_status(s32 code, u32 line, const char *file)
 	return s;
 }
 
+/*
+ * code:line:file; bytes of the file name that are not printable, and
+ * spaces, are written as \xNN so that a log line stays one line of words.
+ */
 static void tq_log_status(const struct tq_compact_status *s)
 {
-	tq_log_append("%d:%u:%.24s", s->code, s->line, s->file);
+	size_t i;
+
+	tq_log_append("%d:%u:", s->code, s->line);
+	for (i = 0; i < sizeof(s->file) && s->file[i]; i++) {
+		u8 c = s->file[i];
+
+		if (c > 0x20 && c < 0x7f)
+			tq_log_append("%c", c);
+		else
+			tq_log_append("\\x%02x", c);
+	}
 }
 
 static bool tq_fault_fires(struct tq_fault *f)
@@ -79,7 +93,8 @@ static struct tq_fault *tq_fault_match(const struct tq_request *r, bool want_sta
 			continue;
 		if (f->dev[0] && strcmp(f->dev, r->iface->dev->dir))
 			continue;
-		if (f->request && f->request != r->code)
+		/* req= names the whole code or only the request number (its low byte). */
+		if (f->request && f->request != r->code && f->request != (r->code & 0xFF))
 			continue;
 		if ((f->has_port || f->has_prop) && !r->is_property)
 			continue;
@@ -216,56 +231,78 @@ out:
 	return ret;
 }
 
-/* Requests the tool does not issue: logged raw and answered with a zeroed reply. */
-static long tq_other_request(struct tq_request *r)
+/* A field of a record in host byte order. */
+static u64 tq_field_get(const u8 *record, const struct tq_field *field)
 {
-	u32 in_size = r->block.in_size, out_size = r->block.out_size;
+	u32 v32;
+	u64 v64;
+
+	if (field->width == sizeof(v32)) {
+		memcpy(&v32, record + field->offset, sizeof(v32));
+		return v32;
+	}
+	memcpy(&v64, record + field->offset, sizeof(v64));
+	return v64;
+}
+
+static void tq_field_put(u8 *record, const struct tq_field *field, u64 value)
+{
+	u32 v32 = value;
+
+	if (field->width == sizeof(v32))
+		memcpy(record + field->offset, &v32, sizeof(v32));
+	else
+		memcpy(record + field->offset, &value, sizeof(value));
+}
+
+/*
+ * Requests the tool does not issue: decoded by their record layout, logged
+ * field by field, and answered with success and recognisable results: result
+ * field number n (from 1) holds the request number in its top byte and n in
+ * its low byte.
+ */
+static long tq_other_request(struct tq_request *r, const struct tq_layout *layout)
+{
+	const struct tq_field *field;
 	struct tq_fault *f;
-	u8 *input = NULL, *reply = NULL;
-	bool readable;
+	u8 *input, *reply;
+	unsigned int index = 0;
 	long ret = 0;
 
-	readable = in_size <= TQ_MAX_RECORD && out_size <= TQ_MAX_RECORD;
-	if (readable) {
-		input = kmalloc(in_size + 1, GFP_KERNEL);
-		reply = kzalloc(out_size + 1, GFP_KERNEL);
-		if (!input || !reply) {
-			ret = -ENOMEM;
-			goto out;
-		}
-		readable = !copy_from_user(input, (const void __user *)(uintptr_t)r->block.in,
-					   in_size);
+	input = kmalloc(layout->in_size, GFP_KERNEL);
+	reply = kzalloc(layout->out_size, GFP_KERNEL);
+	if (!input || !reply) {
+		ret = -ENOMEM;
+		goto out;
 	}
-	tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u data=", r->iface->dev->dir, r->code,
-		      in_size, out_size);
-	if (readable)
-		tq_log_hex(input, in_size);
-	else
-		tq_log_append("unreadable");
+	if (copy_from_user(input, (const void __user *)(uintptr_t)r->block.in, layout->in_size)) {
+		tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u input=unreadable\n",
+			      r->iface->dev->dir, r->code, r->block.in_size, r->block.out_size);
+		ret = -EFAULT;
+		goto out;
+	}
+	tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u", r->iface->dev->dir, r->code,
+		      r->block.in_size, r->block.out_size);
+	for (field = layout->in; field->name; field++)
+		tq_log_append(" %s=0x%llx", field->name, tq_field_get(input, field));
+	tq_log_append(" status=");
+	tq_log_status((const struct tq_compact_status *)(input + layout->in_status));
 	tq_log_append("\n");
-	if (!readable) {
-		ret = in_size > TQ_MAX_RECORD ? -EINVAL : -EFAULT;
-		goto out;
-	}
-	if (r->code == TQ_SET_PROPERTY || r->code == TQ_GET_PROPERTY) {
-		ret = -EINVAL; /* the property requests with wrong record sizes */
-		goto out;
-	}
 	f = tq_fault_match(r, false);
 	if (f) {
 		tq_log_fault(r, f, NULL);
 		ret = -f->error;
 		goto out;
 	}
+	for (field = layout->out; field->name; field++)
+		tq_field_put(reply, field,
+			     ((u64)layout->number << (field->width * 8 - 8)) | ++index);
 	f = tq_fault_match(r, true);
 	if (f) {
-		/* Every reply record ends in its status block. */
-		if (out_size >= sizeof(f->status))
-			memcpy(reply + out_size - sizeof(f->status), &f->status,
-			       sizeof(f->status));
+		memcpy(reply + layout->out_status, &f->status, sizeof(f->status));
 		tq_log_fault(r, f, &f->status);
 	}
-	if (copy_to_user((void __user *)(uintptr_t)r->block.out, reply, out_size)) {
+	if (copy_to_user((void __user *)(uintptr_t)r->block.out, reply, layout->out_size)) {
 		ret = -EFAULT;
 		goto out;
 	}
@@ -280,6 +317,8 @@ static long tq_node_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 {
 	struct tq_interface *iface = container_of(file->private_data, struct tq_interface, misc);
 	struct tq_request r = { .iface = iface, .code = cmd, .block_address = arg };
+	bool property_code = cmd == TQ_SET_PROPERTY || cmd == TQ_GET_PROPERTY;
+	const struct tq_layout *layout = tq_layout_of(cmd);
 	u32 expected_out;
 	long ret;
 
@@ -287,7 +326,7 @@ static long tq_node_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 	mutex_lock(&tq_lock);
 	mutex_lock(&tq_log_lock);
 	r.seq = ++tq_sequence;
-	if (cmd < TQ_FIRST_REQUEST || cmd > TQ_LAST_REQUEST) {
+	if (!property_code && !layout) {
 		tq_log_append("ioctl dev=%s req=0x%06x unknown\n", iface->dev->dir, cmd);
 		ret = -ENOTTY;
 		goto out;
@@ -297,22 +336,36 @@ static long tq_node_ioctl(struct file *file, unsigned int cmd, unsigned long arg
 		ret = -EFAULT;
 		goto out;
 	}
+	/* The caller hands over a clean block: nothing returned yet, last word 0. */
+	if (r.block.bytes_returned || r.block.zero) {
+		tq_log_append("ioctl dev=%s req=0x%06x returned=%u zero=%u block=dirty\n",
+			      iface->dev->dir, cmd, r.block.bytes_returned, r.block.zero);
+		ret = -EINVAL;
+		goto out;
+	}
 	expected_out = cmd == TQ_GET_PROPERTY ? sizeof(struct tq_get_reply)
 					      : sizeof(struct tq_compact_status);
-	r.is_property = (cmd == TQ_SET_PROPERTY || cmd == TQ_GET_PROPERTY) &&
-			r.block.in_size == sizeof(r.record) && r.block.out_size == expected_out;
-	if (!r.is_property) {
-		ret = tq_other_request(&r);
+	r.is_property = property_code && r.block.in_size == sizeof(r.record) &&
+			r.block.out_size == expected_out;
+	if (r.is_property) {
+		if (copy_from_user(&r.record, (const void __user *)(uintptr_t)r.block.in,
+				   sizeof(r.record))) {
+			tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u input=unreadable\n",
+				      iface->dev->dir, cmd, r.block.in_size, r.block.out_size);
+			ret = -EFAULT;
+			goto out;
+		}
+		ret = tq_property(&r);
 		goto out;
 	}
-	if (copy_from_user(&r.record, (const void __user *)(uintptr_t)r.block.in,
-			   sizeof(r.record))) {
-		tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u input=unreadable\n",
+	if (!layout || r.block.in_size != layout->in_size ||
+	    r.block.out_size != layout->out_size) {
+		tq_log_append("ioctl dev=%s req=0x%06x in=%u out=%u sizes=wrong\n",
 			      iface->dev->dir, cmd, r.block.in_size, r.block.out_size);
-		ret = -EFAULT;
+		ret = -EINVAL;
 		goto out;
 	}
-	ret = tq_property(&r);
+	ret = tq_other_request(&r, layout);
 out:
 	mutex_unlock(&tq_log_lock);
 	mutex_unlock(&tq_lock);

@@ -9,6 +9,8 @@
  *   warn NODE PORT PROP HEX       as set, sending a warning status block
  *   raw NODE REQ INSIZE OUTSIZE   any request; input bytes 0, 1, 2, ...
  *   badptr NODE                   ioctl with an unreadable argument block
+ *   dirty NODE RETURNED ZERO      0x200113 with those values in the block's
+ *                                 bytes-returned and last words
  *   file PATH                     open, flock shared, fstat, read
  *   leak PATH                     open and never close
  *   pipe                          FIONREAD on a pipe: ioctl passes through
@@ -151,14 +153,20 @@ static int open_node(const char* node) {
   return fd;
 }
 
-static int send(int fd, unsigned long req, void* in, uint32_t in_size, void* out,
-                uint32_t out_size) {
-  struct block b = {(uint64_t)(uintptr_t)in, (uint64_t)(uintptr_t)out, in_size, out_size, 0, 0};
+static int send_block(int fd, unsigned long req, void* in, uint32_t in_size, void* out,
+                      uint32_t out_size, uint32_t returned, uint32_t zero) {
+  struct block b = {(uint64_t)(uintptr_t)in, (uint64_t)(uintptr_t)out, in_size, out_size,
+                    returned, zero};
   if (ioctl(fd, req, &b) == -1) {
     printf("ioctl=%d\n", errno);
     return -1;
   }
   return (int)b.returned;
+}
+
+static int send(int fd, unsigned long req, void* in, uint32_t in_size, void* out,
+                uint32_t out_size) {
+  return send_block(fd, req, in, in_size, out, out_size, 0, 0);
 }
 
 static int parse_hex(const char* text, unsigned char* out, size_t cap) {
@@ -274,6 +282,16 @@ int main(int argc, char** argv) {
         close(fd);
       }
       i += 2;
+    } else if (strcmp(cmd, "dirty") == 0 && left >= 3) {
+      int fd = open_node(argv[i + 1]);
+      if (fd >= 0) {
+        struct compact in = {0, 0, ""}, out = {99, 99, "unset"};
+        if (send_block(fd, 0x200113, &in, 32, &out, 32, strtoul(argv[i + 2], NULL, 0),
+                       strtoul(argv[i + 3], NULL, 0)) >= 0)
+          printf("dirty accepted\n");
+        close(fd);
+      }
+      i += 4;
     } else if (strcmp(cmd, "file") == 0 && left >= 1) {
       file(argv[i + 1]);
       i += 2;
