@@ -37,9 +37,13 @@ unsigned char convertValue8(const std::string& value) {
 
 void applyPortSetting(const boost::property_tree::ptree::value_type& entry,
                       const std::string& value) {
+  applyPortSetting(entry.first, value);
+}
+
+void applyPortSetting(const std::string& settingKey, const std::string& value) {
   // The key is checked first, so a malformed key fails even when no such
   // device is present.
-  const tSettingKey key = parseSettingKey(entry);
+  const tSettingKey key = parseSettingKey(settingKey);
   const std::string path = findInterfacePath(key.serialNumber);
   if (path.empty()) return;
 
@@ -81,13 +85,11 @@ void applyPortSetting(const boost::property_tree::ptree::value_type& entry,
 }
 
 void restoreSettings() {
-  const boost::property_tree::ptree tree = loadSettingsFile();
-  if (tree.find(kPortSettingSection) == tree.not_found()) return;
-  const boost::property_tree::ptree& section = tree.get_child(kPortSettingSection);
-  for (const auto& entry : section) {
-    std::string value = entry.second.data();
+  const tPortSettings settings = loadPortSettings();
+  for (const tPortSettingEntry& entry : settings.entries()) {
+    std::string value(entry.value);
     boost::algorithm::erase_all(value, "\"");
-    applyPortSetting(entry, value);
+    applyPortSetting(std::string(entry.key), value);
   }
 }
 

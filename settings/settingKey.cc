@@ -1,7 +1,7 @@
 #include "settings/settingKey.h"
 
-#include <boost/algorithm/string/case_conv.hpp>
 #include <cstdio>
+#include <locale>
 #include <map>
 #include <stdexcept>
 #include <vector>
@@ -26,7 +26,12 @@ const std::map<std::string, std::uint32_t>& propertyTable() {
 }  // namespace
 
 std::uint32_t lookupPropertyId(const std::string& name) {
-  return propertyTable().at(boost::algorithm::to_lower_copy(name));
+  // The global locale's classification, fetched once for the word rather
+  // than once per character: the lookup runs for every settings entry.
+  std::string lower(name);
+  std::use_facet<std::ctype<char>>(std::locale())
+      .tolower(lower.data(), lower.data() + lower.size());
+  return propertyTable().at(lower);
 }
 
 tSettingKey parseSettingKey(const std::string& key) {
