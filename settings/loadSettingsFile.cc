@@ -10,8 +10,6 @@
 #include <istream>
 #include <stdexcept>
 #include <streambuf>
-#include <utility>
-#include <vector>
 
 #include "productpath/cPath.h"
 #include "productpath/cSysqWrapper.h"
@@ -78,25 +76,19 @@ std::size_t readWhole(int fd, char* buffer, std::size_t size) {
   return total;
 }
 
-// The file's bytes in one buffer sized from fstat, cut at the first zero
-// byte of the content.
-std::vector<char> readText(int fd) {
+boost::property_tree::ptree readAndParse(int fd) {
+  boost::property_tree::ptree tree;
   struct stat info;
   if (::fstat(fd, &info) != 0) {
     throw std::runtime_error("The INI file size could not be read.");
   }
-  if (info.st_size <= 0) return std::vector<char>();
+  if (info.st_size <= 0) return tree;
   const std::size_t size = static_cast<std::size_t>(info.st_size);
-  std::vector<char> bytes(size, '\0');
-  readWhole(fd, bytes.data(), size);
-  bytes.resize(strnlen(bytes.data(), size));
-  return bytes;
-}
-
-boost::property_tree::ptree parseTree(std::vector<char> text) {
-  boost::property_tree::ptree tree;
-  if (text.empty()) return tree;
-  TextBuffer buffer(text.data(), text.size());
+  std::string bytes(size, '\0');
+  readWhole(fd, &bytes[0], size);
+  // The text ends at the first zero byte of the content.
+  bytes.resize(std::strlen(bytes.c_str()));
+  TextBuffer buffer(&bytes[0], bytes.size());
   std::istream stream(&buffer);
   try {
     boost::property_tree::read_ini(stream, tree);
@@ -104,21 +96,6 @@ boost::property_tree::ptree parseTree(std::vector<char> text) {
     throwClassicBoostError(error);
   }
   return tree;
-}
-
-// Opens and locks the settings file and hands its text to parse while the
-// lock is held: a writer that takes an exclusive lock waits until parsing
-// is over. A file that cannot be opened gives parse's empty result.
-template <class Result, class Parse>
-Result parseLocked(Parse parse) {
-  const std::string path = settingsFilePath();
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd == -1) return Result();
-  DescriptorCloser closer(fd);
-  tqafa::FileLock lock(fd);
-  lock.lockShared();
-  UnlockOnExit unlocker(lock);
-  return parse(readText(fd));
 }
 
 }  // namespace
@@ -131,12 +108,14 @@ std::string settingsFilePath() {
 }
 
 boost::property_tree::ptree loadSettingsFile() {
-  return parseLocked<boost::property_tree::ptree>(parseTree);
-}
-
-tPortSettings loadPortSettings() {
-  return parseLocked<tPortSettings>(
-      [](std::vector<char> text) { return tPortSettings(std::move(text)); });
+  const std::string path = settingsFilePath();
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd == -1) return boost::property_tree::ptree();
+  DescriptorCloser closer(fd);
+  tqafa::FileLock lock(fd);
+  lock.lockShared();
+  UnlockOnExit unlocker(lock);
+  return readAndParse(fd);
 }
 
 }  // namespace nTQVLKAET100

@@ -9,8 +9,6 @@
 #include <boost/property_tree/ptree.hpp>
 #include <string>
 
-#include "settings/portSettings.h"
-
 namespace nTQVLKAET100 {
 
 constexpr const char* kSettingsFileName = "tqvlkae.ini";
@@ -23,11 +21,6 @@ std::string settingsFilePath();
 // when the lock cannot be taken, the INI reader's error for syntax errors.
 // Lock and descriptor are released on every exit.
 boost::property_tree::ptree loadSettingsFile();
-
-// The same file, the same failures, but only the "PortSetting" entries are
-// kept; the restore sequence needs no more, and a tree of a large file costs
-// many times the file's size.
-tPortSettings loadPortSettings();
 
 }  // namespace nTQVLKAET100
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "device/deviceLookup.h"
 #include "device/tInterfaceProxy_ae.h"
+#include "device/deviceLookup.h"
 #include "settings/classicBoostError.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/settingKey.h"
@@ -16,8 +16,8 @@
 namespace nTQVLKAET100 {
 
 using nTQAPAL000::tCompactStatusAdaptor;
-using nTQAPAL000::throwIfFatal;
 using nTQAPAL000::tStatus;
+using nTQAPAL000::throwIfFatal;
 
 std::uint32_t convertValue32(const std::string& value) {
   try {
@@ -37,13 +37,9 @@ unsigned char convertValue8(const std::string& value) {
 
 void applyPortSetting(const boost::property_tree::ptree::value_type& entry,
                       const std::string& value) {
-  applyPortSetting(entry.first, value);
-}
-
-void applyPortSetting(const std::string& settingKey, const std::string& value) {
   // The key is checked first, so a malformed key fails even when no such
   // device is present.
-  const tSettingKey key = parseSettingKey(settingKey);
+  const tSettingKey key = parseSettingKey(entry);
   const std::string path = findInterfacePath(key.serialNumber);
   if (path.empty()) return;
 
@@ -85,11 +81,13 @@ void applyPortSetting(const std::string& settingKey, const std::string& value) {
 }
 
 void restoreSettings() {
-  const tPortSettings settings = loadPortSettings();
-  for (const tPortSettingEntry& entry : settings.entries()) {
-    std::string value(entry.value);
+  const boost::property_tree::ptree tree = loadSettingsFile();
+  if (tree.find(kPortSettingSection) == tree.not_found()) return;
+  const boost::property_tree::ptree& section = tree.get_child(kPortSettingSection);
+  for (const auto& entry : section) {
+    std::string value = entry.second.data();
     boost::algorithm::erase_all(value, "\"");
-    applyPortSetting(std::string(entry.key), value);
+    applyPortSetting(entry, value);
   }
 }
 

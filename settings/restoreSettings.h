@@ -20,8 +20,6 @@ void restoreSettings();
 // already removed.
 void applyPortSetting(const boost::property_tree::ptree::value_type& entry,
                       const std::string& value);
-// The same for an entry given by its key text.
-void applyPortSetting(const std::string& key, const std::string& value);
 
 // The value conversions for the two property sizes the driver may report;
 // both throw the conversion error (boost::bad_lexical_cast).
