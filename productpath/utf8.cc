@@ -122,13 +122,27 @@ std::int32_t utf8ToMbs(const std::string& utf8, std::string& mbs) {
       wide.push_back(static_cast<wchar_t>(value));
       at += length;
     }
-    wide.push_back(0);
-    const std::size_t bytes = std::wcstombs(nullptr, wide.data(), 0);
-    if (bytes == static_cast<std::size_t>(-1)) return tqapalerr_badEncoding;
-    std::vector<char> out(bytes + 1);
-    std::wcstombs(out.data(), wide.data(), bytes + 1);
-    mbs.assign(out.data(), bytes);
-    return 0;
+    // wcstombs stops at a NUL character. A text that holds one is converted
+    // piece by piece, so that what follows the NUL is converted (or refused)
+    // too instead of being dropped behind a reported success.
+    std::size_t begin = 0;
+    for (;;) {
+      std::size_t end = begin;
+      while (end < wide.size() && wide[end] != 0) ++end;
+      std::vector<wchar_t> piece(wide.begin() + begin, wide.begin() + end);
+      piece.push_back(0);
+      const std::size_t bytes = std::wcstombs(nullptr, piece.data(), 0);
+      if (bytes == static_cast<std::size_t>(-1)) {
+        mbs.clear();
+        return tqapalerr_badEncoding;
+      }
+      std::vector<char> out(bytes + 1);
+      std::wcstombs(out.data(), piece.data(), bytes + 1);
+      mbs.append(out.data(), bytes);
+      if (end == wide.size()) return 0;
+      mbs.push_back('\0');
+      begin = end + 1;
+    }
   } catch (const std::bad_alloc&) {
     mbs.clear();
     return tqapalerr_memoryFull;

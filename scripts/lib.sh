@@ -28,6 +28,13 @@ TQ_BUILD_PACKAGES=(cmake ninja-build g++ libboost-dev libboost-program-options-d
 # make, the kernel's compiler, and the libraries of the kbuild tools.
 TQ_KERNEL_TIER_PACKAGES=(qemu-system-x86 busybox-static make gcc-12 libelf1 libssl3)
 
+# The fuzz targets (fuzz/): clang and its runtime libraries, which hold
+# libFuzzer and the sanitizers' runtimes for clang.
+TQ_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# Whole runs of the tool under valgrind memcheck (the ctest label memcheck).
+TQ_MEMCHECK_PACKAGES=(valgrind)
+
 # tq_build DIR [CMAKE ARGS...]: configures (once) and builds DIR.
 tq_build() {
   local dir=$1

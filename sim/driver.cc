@@ -8,6 +8,14 @@
 #include <cstdio>
 #include <cstring>
 
+// Under valgrind the simulated driver's writes into the tool's memory go
+// through process_vm_writev, which memcheck does not count as defining that
+// memory; the client request below tells it, as a kernel driver's copy to
+// the caller would. Without the header (or outside valgrind) it does nothing.
+#if __has_include(<valgrind/memcheck.h>)
+#include <valgrind/memcheck.h>
+#endif
+
 namespace tqsim {
 namespace {
 
@@ -197,7 +205,13 @@ bool ProcessMemory::write(std::uint64_t address, const void* from, std::size_t l
   if (length == 0) return true;
   iovec local{const_cast<void*>(from), length};
   iovec remote{reinterpret_cast<void*>(address), length};
-  return process_vm_writev(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(length);
+  if (process_vm_writev(getpid(), &local, 1, &remote, 1, 0) != static_cast<ssize_t>(length)) {
+    return false;
+  }
+#if __has_include(<valgrind/memcheck.h>)
+  VALGRIND_MAKE_MEM_DEFINED(remote.iov_base, length);
+#endif
+  return true;
 }
 
 struct Driver::Request {

@@ -51,6 +51,7 @@ class tTrace {
   const unsigned char* options() const { return options_; }
   const unsigned char* flags() const { return flags_; }
   std::uint64_t limit() const { return limit_; }
+  std::uint64_t word() const { return word_; }
 
  private:
   iTraceDestination* destination_;

@@ -60,6 +60,21 @@ TEST(Utf8, CLocaleConvertsAsciiOnly) {
   EXPECT_EQ(utf8ToMbs("\xC3\xA9", out), -52027);
 }
 
+// A NUL character inside the text must not end the conversion: what follows
+// it is converted, or refused, like the rest (found by fuzz/path_fuzz).
+TEST(Utf8, TextAfterANulIsConvertedToo) {
+  std::string out = "old";
+  EXPECT_EQ(utf8ToMbs(std::string("a\0\xC3\xA9", 4), out), -52027);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(utf8ToMbs(std::string("a\0b", 3), out), 0);
+  EXPECT_EQ(out, std::string("a\0b", 3));
+  if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) GTEST_SKIP() << "no C.UTF-8 locale";
+  const std::string text("/a\0\xC3\xA9/\0\xE2\x82\xAC", 10);
+  EXPECT_EQ(utf8ToMbs(text, out), 0);
+  EXPECT_EQ(out, text);
+  std::setlocale(LC_CTYPE, "C");
+}
+
 }  // namespace
 }  // namespace vlpath
 }  // namespace nTQVLKAET100

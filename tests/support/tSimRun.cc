@@ -41,6 +41,17 @@ std::string withLinkOrderCheckOff(const char* options) {
   return value;
 }
 
+// The words of TQ_TEST_WRAPPER, the command that runs the tool when it is
+// set (for example valgrind and its options): the tool stays free of test
+// hooks and the whole run is watched.
+std::vector<std::string> toolWrapper() {
+  std::vector<std::string> words;
+  const char* wrapper = std::getenv("TQ_TEST_WRAPPER");
+  std::istringstream text(wrapper != nullptr ? wrapper : "");
+  for (std::string word; text >> word;) words.push_back(word);
+  return words;
+}
+
 }  // namespace
 
 std::vector<std::string> SimResult::logStartingWith(const std::string& prefix) const {
@@ -113,9 +124,16 @@ SimResult tSimRun::run(const std::string& bench, const std::vector<std::string>&
   for (auto& e : envText) envp.push_back(&e[0]);
   envp.push_back(nullptr);
 
-  const std::string program = options.program.empty() ? TQ_TOOL_PATH : options.program;
+  std::string program = options.program.empty() ? TQ_TOOL_PATH : options.program;
   std::vector<std::string> argText = {program};
   argText.insert(argText.end(), args.begin(), args.end());
+  if (program == TQ_TOOL_PATH) {
+    const std::vector<std::string> wrapper = toolWrapper();
+    if (!wrapper.empty()) {
+      argText.insert(argText.begin(), wrapper.begin(), wrapper.end());
+      program = wrapper.front();
+    }
+  }
   std::vector<char*> argv;
   for (auto& a : argText) argv.push_back(&a[0]);
   argv.push_back(nullptr);
@@ -128,7 +146,7 @@ SimResult tSimRun::run(const std::string& bench, const std::vector<std::string>&
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  int rc = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("posix_spawn " + program + " failed");
 

@@ -6,7 +6,10 @@
 // run() starts the program with posix_spawn and a clean environment (HOME,
 // TMPDIR and XDG_CONFIG_HOME point into the directory; PATH and the
 // sanitizer options are kept), waits at most the timeout, and returns the
-// exit status, both output streams and the decoded log lines. Nothing here
+// exit status, both output streams and the decoded log lines. When the
+// environment variable TQ_TEST_WRAPPER holds a command (words separated by
+// white space), the tool is run through it: TQ_TEST_WRAPPER="valgrind -q"
+// runs it under valgrind; other programs are run as they are. Nothing here
 // touches the host's /proc, /dev, /var or /etc: the simulator answers for
 // /proc/driver/tq and the bench's nodes.
 #ifndef TESTS_SUPPORT_TSIMRUN_H_

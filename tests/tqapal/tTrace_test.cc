@@ -114,6 +114,7 @@ TEST(Trace, ProcessObjectIsSetUpBeforeMain) {
   EXPECT_EQ(std::memcmp(trace.options(), options, 7), 0);
   EXPECT_EQ(std::memcmp(trace.flags(), flags, 4), 0);
   EXPECT_EQ(trace.limit(), 50u);
+  EXPECT_EQ(trace.word(), 0u);
 }
 
 TEST(IntegerToText, Bases) {
