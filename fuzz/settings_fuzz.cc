@@ -1,5 +1,6 @@
-// The settings text as the restore sequence treats it: the bytes are cut at
-// the first zero byte and read by the INI reader; every entry of the
+// The settings text as the restore sequence treats it: the loader's parse
+// step cuts the bytes at the first zero byte and reads them with the INI
+// reader; every entry of the
 // "PortSetting" section then loses its double quotes and goes through the key
 // grammar, the property table and both value conversions.
 //
@@ -14,11 +15,11 @@
 #include <boost/property_tree/ptree.hpp>
 #include <cstdint>
 #include <cstring>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "fuzz/fuzzCheck.h"
+#include "settings/loadSettingsFile.h"
 #include "settings/restoreSettings.h"
 #include "settings/settingKey.h"
 
@@ -107,13 +108,9 @@ void checkKey(const std::string& key) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const char* text = reinterpret_cast<const char*>(data);
-  // The loader parses the content up to its first zero byte.
-  const std::string cut(text, strnlen(text, size));
-  std::istringstream stream(cut);
   boost::property_tree::ptree tree;
   try {
-    boost::property_tree::read_ini(stream, tree);
+    tree = nTQVLKAET100::parseSettingsText(reinterpret_cast<const char*>(data), size);
   } catch (const boost::property_tree::ini_parser_error&) {
     return 0;
   }

@@ -77,18 +77,23 @@ std::size_t readWhole(int fd, char* buffer, std::size_t size) {
 }
 
 boost::property_tree::ptree readAndParse(int fd) {
-  boost::property_tree::ptree tree;
   struct stat info;
   if (::fstat(fd, &info) != 0) {
     throw std::runtime_error("The INI file size could not be read.");
   }
-  if (info.st_size <= 0) return tree;
+  if (info.st_size <= 0) return boost::property_tree::ptree();
   const std::size_t size = static_cast<std::size_t>(info.st_size);
   std::string bytes(size, '\0');
-  readWhole(fd, &bytes[0], size);
+  const std::size_t count = readWhole(fd, &bytes[0], size);
+  return parseSettingsText(bytes.data(), count);
+}
+
+}  // namespace
+
+boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t size) {
+  boost::property_tree::ptree tree;
   // The text ends at the first zero byte of the content.
-  bytes.resize(std::strlen(bytes.c_str()));
-  TextBuffer buffer(&bytes[0], bytes.size());
+  TextBuffer buffer(const_cast<char*>(bytes), strnlen(bytes, size));
   std::istream stream(&buffer);
   try {
     boost::property_tree::read_ini(stream, tree);
@@ -97,8 +102,6 @@ boost::property_tree::ptree readAndParse(int fd) {
   }
   return tree;
 }
-
-}  // namespace
 
 std::string settingsFilePath() {
   vlpath::cSysqWrapper wrapper;

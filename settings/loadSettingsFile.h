@@ -7,6 +7,7 @@
 #define SETTINGS_LOADSETTINGSFILE_H_
 
 #include <boost/property_tree/ptree.hpp>
+#include <cstddef>
 #include <string>
 
 namespace nTQVLKAET100 {
@@ -21,6 +22,11 @@ std::string settingsFilePath();
 // when the lock cannot be taken, the INI reader's error for syntax errors.
 // Lock and descriptor are released on every exit.
 boost::property_tree::ptree loadSettingsFile();
+
+// The parse step of loadSettingsFile on bytes already read: the text ends at
+// the first zero byte or after size bytes, and goes through the INI reader.
+// Throws the reader's error (an ini_parser_error) for syntax errors.
+boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t size);
 
 }  // namespace nTQVLKAET100
 
