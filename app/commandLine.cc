@@ -65,17 +65,7 @@ int runOptionMode(int argc, const char* const argv[], std::ostream& out, std::os
     return kExitFailure;
   }
 
-  try {
-    restore();
-    return kExitSuccess;
-  } catch (const tqerr::ExceptionBase& error) {
-    reportError(err, error);
-  } catch (const std::exception& exception) {
-    reportException(err, exception);
-  } catch (...) {
-    reportUnknownException(err);
-  }
-  return kExitFailure;
+  return runReported(err, restore);
 }
 
 }  // namespace nTQVLKAET100

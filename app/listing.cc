@@ -1,12 +1,9 @@
 #include "app/listing.h"
 
 #include <cstdint>
-#include <exception>
 #include <ios>
 
-#include "app/exitStatus.h"
 #include "app/reports.h"
-#include "error/Exception.h"
 #include "tqapal/protons/enumeration/linuxU/tDeviceInterfaceIterator.h"
 #include "tqapal/tStatus.h"
 
@@ -55,17 +52,7 @@ void listInterfaces(std::ostream& out) {
 }
 
 int runListingMode(std::ostream& out, std::ostream& err) {
-  try {
-    listInterfaces(out);
-    return kExitSuccess;
-  } catch (const tqerr::ExceptionBase& error) {
-    reportError(err, error);
-  } catch (const std::exception& exception) {
-    reportException(err, exception);
-  } catch (...) {
-    reportUnknownException(err);
-  }
-  return kExitFailure;
+  return runReported(err, [&out] { listInterfaces(out); });
 }
 
 }  // namespace nTQVLKAET100

@@ -5,11 +5,16 @@
 #define APP_REPORTS_H_
 
 #include <exception>
+#include <functional>
 #include <ostream>
 
 #include "error/Exception.h"
 
 namespace nTQVLKAET100 {
+
+// Runs work; whatever it throws becomes one report line on err. Returns the
+// exit status: success when work returned, failure when it threw.
+int runReported(std::ostream& err, const std::function<void()>& work);
 
 void reportError(std::ostream& err, const tqerr::ExceptionBase& error);
 void reportException(std::ostream& err, const std::exception& exception);
