@@ -1,5 +1,6 @@
 #include "settings/settingKey.h"
 
+#include <cctype>
 #include <cstdio>
 #include <locale>
 #include <map>
@@ -23,6 +24,27 @@ const std::map<std::string, std::uint32_t>& propertyTable() {
   return table;
 }
 
+// Whether the number text that scanf consumed, [begin, end), has a magnitude
+// that fits in 32 bits. The C library's scanf stores an overflowing number
+// cut down to its low bits (1000001a5 becomes 1a5, 4294967296 becomes 0), so
+// a key naming a serial or port beyond 32 bits would otherwise be applied to
+// another device or port.
+bool fitsIn32Bits(const char* begin, const char* end, int base) {
+  const char* p = begin;
+  while (p < end && std::isspace(static_cast<unsigned char>(*p))) ++p;
+  if (p < end && (*p == '+' || *p == '-')) ++p;
+  if (base == 16 && end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) p += 2;
+  std::uint64_t magnitude = 0;
+  for (; p < end; ++p) {
+    const int digit = std::isdigit(static_cast<unsigned char>(*p))
+                          ? *p - '0'
+                          : std::tolower(static_cast<unsigned char>(*p)) - 'a' + 10;
+    magnitude = magnitude * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+    if (magnitude > 0xFFFFFFFFu) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::uint32_t lookupPropertyId(const std::string& name) {
@@ -39,7 +61,16 @@ tSettingKey parseSettingKey(const std::string& key) {
   unsigned int port = 0;
   // The property word is always shorter than the key that holds it.
   std::vector<char> word(key.size() + 1, '\0');
-  if (std::sscanf(key.c_str(), "%x_%u_%s", &serial, &port, word.data()) != 3) {
+  // Where each number's text starts and ends, to check its range.
+  int serialBegin = 0;
+  int serialEnd = 0;
+  int portBegin = 0;
+  int portEnd = 0;
+  const char* text = key.c_str();
+  if (std::sscanf(text, "%n%x%n_%n%u%n_%s", &serialBegin, &serial, &serialEnd, &portBegin, &port,
+                  &portEnd, word.data()) != 3 ||
+      !fitsIn32Bits(text + serialBegin, text + serialEnd, 16) ||
+      !fitsIn32Bits(text + portBegin, text + portEnd, 10)) {
     throw std::runtime_error("Invalid token found in settings INI.");
   }
   return tSettingKey{serial, port, lookupPropertyId(word.data())};

@@ -25,7 +25,8 @@ struct tSettingKey {
 std::uint32_t lookupPropertyId(const std::string& name);
 
 // Throws std::runtime_error("Invalid token found in settings INI.") when the
-// key does not scan, and lookupPropertyId's error for an unknown property.
+// key does not scan or its serial or port does not fit in 32 bits, and
+// lookupPropertyId's error for an unknown property.
 tSettingKey parseSettingKey(const std::string& key);
 tSettingKey parseSettingKey(const boost::property_tree::ptree::value_type& entry);
 

@@ -39,7 +39,7 @@ TEST(LookupPropertyId, UnknownNameIsOutOfRange) {
 
 TEST(ParseSettingKey, Accepted) {
   struct Case {
-    const char* key;
+    std::string key;
     std::uint32_t serial;
     std::uint32_t port;
     std::uint32_t property;
@@ -51,6 +51,12 @@ TEST(ParseSettingKey, Accepted) {
       {"0_0_forcelinkdisable", 0, 0, 0x0210FEEA},
       // The property word ends at white space; what follows is not read.
       {"1a5_1_phystate trailing", 0x1A5, 1, 0x13FFFD},
+      // Leading zeros add no magnitude, however many there are.
+      {std::string(10000, '0') + "1a5_" + std::string(100, '0') + "7_portmode", 0x1A5,
+       7, 0x13FFFE},
+      {"0XFFFFFFFF_0_portmode", 0xFFFFFFFF, 0, 0x13FFFE},
+      // A sign is taken as scanf takes it: negated modulo 2^32.
+      {"-1_-1_portmode", 0xFFFFFFFF, 0xFFFFFFFF, 0x13FFFE},
   };
   for (const Case& c : cases) {
     const tSettingKey key = parseSettingKey(c.key);
@@ -62,7 +68,7 @@ TEST(ParseSettingKey, Accepted) {
 
 TEST(ParseSettingKey, Rejected) {
   struct Case {
-    const char* key;
+    std::string key;
     const char* what;
   } cases[] = {
       {"1a5_0_", "Invalid token found in settings INI."},
@@ -70,6 +76,13 @@ TEST(ParseSettingKey, Rejected) {
       {"zz_0_linkspeed", "Invalid token found in settings INI."},
       {"1a5-0-linkspeed", "Invalid token found in settings INI."},
       {"", "Invalid token found in settings INI."},
+      // Numbers beyond 32 bits: scanf would keep only their low bits and
+      // name another device or port.
+      {"1000001a5_0_linkspeed", "Invalid token found in settings INI."},
+      {"0x100000000_0_linkspeed", "Invalid token found in settings INI."},
+      {"1a5_4294967296_linkspeed", "Invalid token found in settings INI."},
+      {"1a5_-4294967296_linkspeed", "Invalid token found in settings INI."},
+      {std::string(10000, 'f') + "_0_linkspeed", "Invalid token found in settings INI."},
       {"1a5_0_linkspeed_x", "map::at"},
       {"1a5_0_speed", "map::at"},
   };
