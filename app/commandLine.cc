@@ -34,8 +34,10 @@ void restoreSequence() {
   clearForceLinkDisable();
 }
 
-int runOptionMode(int argc, const char* const argv[], std::ostream& out, std::ostream& err,
-                  const RestoreAction& restore) {
+namespace {
+
+int parseAndRun(int argc, const char* const argv[], std::ostream& out, std::ostream& err,
+                const RestoreAction& restore) {
   po::options_description description;
   description.add_options()("help,h", "produce help message")(
       "restore,r", "write stored settings to the kernel");
@@ -43,7 +45,7 @@ int runOptionMode(int argc, const char* const argv[], std::ostream& out, std::os
   po::variables_map options;
   try {
     po::store(po::parse_command_line(argc, argv, description), options);
-  } catch (const std::exception& error) {
+  } catch (const po::error& error) {
     // An unknown option, or a value given to a switch: the same report as a
     // missing --restore.
     writeParseError(err, description, error);
@@ -66,6 +68,20 @@ int runOptionMode(int argc, const char* const argv[], std::ostream& out, std::os
   }
 
   return runReported(err, restore);
+}
+
+}  // namespace
+
+int runOptionMode(int argc, const char* const argv[], std::ostream& out, std::ostream& err,
+                  const RestoreAction& restore) {
+  // What fails outside the parse reports (no memory for the option
+  // description, say) still ends in one report line, not in terminate.
+  int exitStatus = kExitFailure;
+  if (runReported(err, [&] { exitStatus = parseAndRun(argc, argv, out, err, restore); }) !=
+      kExitSuccess) {
+    return kExitFailure;
+  }
+  return exitStatus;
 }
 
 }  // namespace nTQVLKAET100

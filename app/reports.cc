@@ -2,23 +2,7 @@
 
 #include <typeinfo>
 
-#include "app/exitStatus.h"
-
 namespace nTQVLKAET100 {
-
-int runReported(std::ostream& err, const std::function<void()>& work) {
-  try {
-    work();
-    return kExitSuccess;
-  } catch (const tqerr::ExceptionBase& error) {
-    reportError(err, error);
-  } catch (const std::exception& exception) {
-    reportException(err, exception);
-  } catch (...) {
-    reportUnknownException(err);
-  }
-  return kExitFailure;
-}
 
 void reportError(std::ostream& err, const tqerr::ExceptionBase& error) {
   err << "Error (" << error.code() << "): " << error.what() << std::endl;
