@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
+
 #include "error/json.h"
 #include "tqapal/errors.h"
 #include "tqapal/tStatus.h"
@@ -42,8 +44,10 @@ tqdynlib_handle tqdynlib_load(const char* fileName, int flags, tqerr::JsonStatus
   if (status.code < 0) return nullptr;
   tqdynlib_handle handle = dlopen(fileName, flags);
   if (handle == nullptr) {
+    const int loaderErrno = errno;
     recordLoaderFailure(status, kLoadLocation, "failed to tqdynlib_load library", "path",
                         fileName ? fileName : "");
+    errno = loaderErrno;
   }
   return handle;
 }

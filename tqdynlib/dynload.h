@@ -15,6 +15,9 @@
 typedef void* tqdynlib_handle;
 
 // dlopen(fileName, flags); the loader's search rules apply to a bare name.
+// A failed load leaves errno as the loader left it (ENOMEM when memory ran
+// out), so that a caller can tell a library that could not be loaded from
+// one that is not there.
 tqdynlib_handle tqdynlib_load(const char* fileName, int flags, tqerr::JsonStatus& status);
 
 // dlsym(handle, symbolName); the caller casts the address to its type.
