@@ -27,7 +27,21 @@
 #include "sim/bench.h"
 #include "sim/driver.h"
 
+// Not zero while the simulator runs code of its own: a library preloaded
+// beside it to fail the program's allocations leaves these alone, so the
+// bench, the tree and the log stay whole.
+extern "C" {
+__attribute__((visibility("default"))) int tqsim_busy = 0;
+}
+
 namespace {
+
+struct Busy {
+  Busy() { ++tqsim_busy; }
+  ~Busy() { --tqsim_busy; }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+};
 
 const char kProcRoot[] = "/proc/driver/tq";
 
@@ -49,6 +63,7 @@ State* g_state = nullptr;  // null until the bench is loaded: pass everything th
 
 template <typename F>
 F next(const char* name) {
+  Busy busy;
   return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 #define TQSIM_REAL(name) \
@@ -84,6 +99,7 @@ int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
 }
 
 void finish() {
+  Busy busy;
   if (g_state == nullptr) return;
   for (const auto& [fd, path] : g_state->files) {
     if (fcntl(fd, F_GETFD) != -1) logLine("leak fd=" + std::to_string(fd) + " path=" + path);
@@ -102,6 +118,7 @@ void finish() {
 }
 
 __attribute__((constructor)) void start() {
+  Busy busy;
   const char* benchPath = getenv("TQSIM_BENCH");
   if (benchPath == nullptr || *benchPath == 0) return;
   tqsim::Bench bench;
@@ -134,6 +151,7 @@ __attribute__((constructor)) void start() {
 
 template <typename OpenFn>
 int openCommon(OpenFn real, const char* path, int flags, mode_t mode) {
+  Busy busy;
   if (g_state == nullptr || path == nullptr) return real(path, flags, mode);
   if (const tqsim::Interface* itf = g_state->driver->interfaceForNode(path)) {
     if (itf->state == tqsim::NodeState::missing) {
@@ -170,6 +188,7 @@ mode_t modeArg(int flags, va_list args) {
 template <typename GlobT, typename GlobFn>
 int globCommon(GlobFn real, const char* pattern, int flags, int (*errfunc)(const char*, int),
                GlobT* result) {
+  Busy busy;
   std::string mapped;
   if (!mapProc(pattern, mapped)) return real(pattern, flags, errfunc, result);
   if (const tqsim::Fault* f = g_state->driver->systemFault(tqsim::FaultKind::glob, "")) {
@@ -202,6 +221,7 @@ int globCommon(GlobFn real, const char* pattern, int flags, int (*errfunc)(const
 
 template <typename FopenFn>
 FILE* fopenCommon(FopenFn real, const char* path, const char* mode) {
+  Busy busy;
   std::string mapped;
   if (!mapProc(path, mapped)) {
     FILE* f = real(path, mode);
@@ -226,6 +246,7 @@ FILE* fopenCommon(FopenFn real, const char* path, const char* mode) {
 
 // A read or flock fault on a descriptor the tool opened by that path.
 const tqsim::Fault* fdFault(tqsim::FaultKind kind, int fd, const char* what) {
+  Busy busy;
   if (g_state == nullptr) return nullptr;
   auto it = g_state->files.find(fd);
   if (it == g_state->files.end() || g_state->nodes.count(fd) != 0) return nullptr;
@@ -302,6 +323,7 @@ __attribute__((visibility("default"))) int __openat64_2(int dirfd, const char* p
 }
 
 __attribute__((visibility("default"))) int close(int fd) {
+  Busy busy;
   TQSIM_REAL(close);
   if (g_state != nullptr) {
     auto node = g_state->nodes.find(fd);
@@ -325,6 +347,7 @@ __attribute__((visibility("default"))) FILE* fopen64(const char* path, const cha
 }
 
 __attribute__((visibility("default"))) int fclose(FILE* stream) {
+  Busy busy;
   TQSIM_REAL(fclose);
   if (g_state != nullptr && stream != nullptr) g_state->files.erase(fileno(stream));
   return real(stream);
@@ -373,6 +396,7 @@ __attribute__((visibility("default"))) int flock(int fd, int operation) {
 }
 
 __attribute__((visibility("default"))) int ioctl(int fd, unsigned long request, ...) {
+  Busy busy;
   TQSIM_REAL(ioctl);
   va_list args;
   va_start(args, request);
