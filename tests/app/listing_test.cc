@@ -96,6 +96,22 @@ TEST(Listing, FailuresEndWithOneErrorLine) {
        "",
        "Error (-52003): {\"file\":\"tqapal/protons/enumeration/linuxU/tDeviceInterfaceIterator\","
        "\"line\":44,\"component\":\"tqvlkaepr\"}\n"},
+      {"the search runs out of memory",
+       "device d serial=1 ports=1 pid=1\n"
+       "interface d ae_ae\\0 node=/dev/x\n"
+       "fault glob result=nospace\n",
+       "",
+       "Error (-52003): {\"file\":\"tqapal/protons/enumeration/linuxU/tDeviceInterfaceIterator\","
+       "\"line\":44,\"component\":\"tqvlkaepr\"}\n"},
+      {"a property file that fails while it is read, after the lines before it",
+       "device a serial=1 ports=1 pid=1\n"
+       "interface a ae_ae\\0 node=/dev/a\n"
+       "device b serial=2 ports=1 pid=1\n"
+       "interface b ae_ae\\0 node=/dev/b\n"
+       "fault fread path=/proc/driver/tq/b/deviceProperties/NumPorts\n",
+       "1 /dev/a 1 1\n",
+       "Error (-52024): {\"file\":\"tqapal/protons/enumeration/linuxU/linuxDevEnumHelper\","
+       "\"line\":78,\"component\":\"tqvlkaepr\"}\n"},
       {"a property file that cannot be opened",
        "device d serial=1 ports=1 pid=1\n"
        "interface d ae_ae\\0 node=/dev/x\n"

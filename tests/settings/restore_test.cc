@@ -350,16 +350,68 @@ TEST(Restore, WaitsForAWriterHoldingTheFileExclusively) {
                                 portPassLines()}));
 }
 
-TEST(Restore, LockFailureIsReported) {
-  Restore restore;
-  restore.writeSettings("[PortSetting]\n1a5_0_linkspeed=10\n");
-  const SimResult result = restore.restore(
-      std::string(kBench) + "fault flock path=" + restore.settingsPath() + " errno=ENOLCK\n");
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_EQ(result.err.rfind("Error (-52008): {\"error_constant\":\"tqapalerr_osFault\"", 0), 0u)
-      << result.err;
-  EXPECT_NE(result.err.find("\"code\":37"), std::string::npos) << result.err;
-  EXPECT_EQ(result.logStartingWith("ioctl").size(), 0u);
+// Faults at the system boundary: each ends the run with its one report line
+// and exit status 1, writes nothing after the failure, skips the port pass
+// and leaves no descriptor open.
+TEST(Restore, SystemFaultsEndTheRunWithOneReportLine) {
+  const char kEnum[] = "tqapal/protons/enumeration/linuxU/";
+  const std::string serial1 = "/proc/driver/tq/tq1/deviceProperties/SerialNum";
+  const std::vector<std::string> firstWritten = {
+      "port=0 sel=0xffffffff prop=0x0013fff7 bufsize=4 value=0a000000 status=0:0:"};
+  struct Case {
+    const char* name;
+    std::string fault;  // the bench line; @ stands for the settings file's path
+    std::string err;
+    std::vector<std::string> sets;  // the write requests sent, in order
+  } cases[] = {
+      {"the settings file fails on read", "fault read path=@ errno=EIO",
+       "Exception (St13runtime_error): The INI file could not be read.\n", {}},
+      {"the shared lock is refused", "fault flock path=@ errno=ENOLCK",
+       "Error (-52008): {\"error_constant\":\"tqapalerr_osFault\",\"file\":\"tqafa/internal/"
+       "FileLockImpl\",\"line\":218,\"component\":\"tqvlkaepropinit\",\"internal_error\":{"
+       "\"api\":\"errno\",\"code\":37,\"string\":\"No locks available\"}}\n",
+       {}},
+      {"the device search fails", "fault glob result=aborted",
+       "Error (-52003): {\"file\":\"" + std::string(kEnum) +
+           "tDeviceInterfaceIterator\",\"line\":44,\"component\":\"tqvlkaepr\"}\n",
+       {}},
+      {"the device search runs out of memory", "fault glob result=nospace",
+       "Error (-52003): {\"file\":\"" + std::string(kEnum) +
+           "tDeviceInterfaceIterator\",\"line\":44,\"component\":\"tqvlkaepr\"}\n",
+       {}},
+      // The first entry's device, tq0, is found before tq1 is read.
+      {"a serial number file cannot be opened, ten times",
+       "fault fopen path=" + serial1 + " errno=EIO",
+       "Error (-52006): {\"file\":\"" + std::string(kEnum) +
+           "linuxDevEnumHelper\",\"line\":87,\"component\":\"tqvlkaepr\"}\n",
+       firstWritten},
+      {"a serial number file fails while it is read", "fault fread path=" + serial1,
+       "Error (-52024): {\"file\":\"" + std::string(kEnum) +
+           "linuxDevEnumHelper\",\"line\":78,\"component\":\"tqvlkaepr\"}\n",
+       firstWritten},
+  };
+  for (const Case& c : cases) {
+    Restore restore;
+    restore.writeSettings("[PortSetting]\n1a5_0_linkspeed=10\n2b7_2_linkspeed=20\n");
+    std::string fault = c.fault;
+    if (fault.find('@') != std::string::npos)
+      fault.replace(fault.find('@'), 1, restore.settingsPath());
+    const SimResult result = restore.restore(std::string(kBench) + fault + "\n");
+    EXPECT_EQ(result.exitStatus, 1) << c.name;
+    EXPECT_EQ(result.out, "") << c.name;
+    EXPECT_EQ(result.err, c.err) << c.name;
+    EXPECT_FALSE(result.logStartingWith("fault ").empty()) << c.name << ": the fault never fired";
+    std::vector<std::string> sets;
+    for (const std::string& line : result.logStartingWith("ioctl dev=")) {
+      if (line.find("req=0x200109") != std::string::npos)
+        sets.push_back(line.substr(line.find("port=")));
+    }
+    EXPECT_EQ(sets, c.sets) << c.name;
+    EXPECT_EQ(result.logStartingWith("open dev=").size(),
+              result.logStartingWith("close dev=").size())
+        << c.name;
+    EXPECT_TRUE(result.logStartingWith("leak").empty()) << c.name;
+  }
 }
 
 }  // namespace
