@@ -5,7 +5,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <thread>
@@ -86,8 +88,10 @@ class Restore {
   std::string settingsPath() const { return run_.dir() + "/" + kSettingsFile; }
   void writeSettings(const std::string& text) const { run_.writeFile(kSettingsFile, text); }
 
-  SimResult restore(const std::string& bench = kBench) const {
-    return run_.run(bench, {"-r"}, options_);
+  SimResult restore(const std::string& bench = kBench, int timeoutSeconds = 30) const {
+    SimOptions options = options_;
+    options.timeoutSeconds = timeoutSeconds;
+    return run_.run(bench, {"-r"}, options);
   }
 
   // Preloads library into the tool, before the simulated driver.
@@ -412,6 +416,112 @@ TEST(Restore, SystemFaultsEndTheRunWithOneReportLine) {
         << c.name;
     EXPECT_TRUE(result.logStartingWith("leak").empty()) << c.name;
   }
+}
+
+// Settings files as they may be found on a bench, damaged or hand-edited:
+// each run applies what the file says or ends in exactly one report line
+// with exit status 1, writing nothing of a file it refuses; never a crash
+// or a hang.
+std::string junk(std::size_t size) {
+  std::string bytes;
+  std::uint32_t x = 12345;
+  for (std::size_t i = 0; i < size; ++i) {
+    x = x * 1103515245u + 12345u;
+    bytes.push_back(static_cast<char>((x >> 16) & 0xff));
+  }
+  return bytes;
+}
+
+TEST(BadSettingsFile, AppliedOrOneReportLine) {
+  const char kInvalidKey[] = "Exception (St13runtime_error): Invalid token found in settings INI.\n";
+  const std::string linkspeed10 = "port=0 sel=0xffffffff prop=0x0013fff7 bufsize=4 value=0a000000";
+  const std::string mebibyte(1 << 20, 'c');
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string err;                // empty: the run succeeds
+    std::vector<std::string> sets;  // the entry writes, before the port pass
+  } cases[] = {
+      {"0 bytes", "", "", {}},
+      {"binary junk", junk(4096), kIniError + std::string("(1): '=' character not found in line\n"),
+       {}},
+      // The reader takes the mark for part of the first line, which then
+      // is neither a section header nor a key line.
+      {"a UTF-8 byte-order mark before the section header",
+       "\xEF\xBB\xBF[PortSetting]\n1a5_0_linkspeed=10\n",
+       kIniError + std::string("(1): '=' character not found in line\n"), {}},
+      {"CRLF line endings", "[PortSetting]\r\n1a5_0_linkspeed=10\r\n2b7_1_forcelinkdisable=1\r\n", "",
+       {linkspeed10, "port=1 sel=0xffffffff prop=0x0210feea bufsize=1 value=31"}},
+      {"a comment line of 1 MiB", "[PortSetting]\n;" + mebibyte + "\n1a5_0_linkspeed=10\n", "",
+       {linkspeed10}},
+      {"a value of 1 MiB", "[PortSetting]\n1a5_0_linkspeed=" + std::string(1 << 20, '1') + "\n",
+       kConversionError, {}},
+      {"a property word of 1 MiB", "[PortSetting]\n1a5_0_" + mebibyte + "=1\n",
+       "Exception (St12out_of_range): map::at\n", {}},
+      {"a serial of 10,000 hex digits", "[PortSetting]\n" + std::string(10000, 'f') + "_0_linkspeed=10\n",
+       kInvalidKey, {}},
+      {"a serial of 10,000 hex digits, all but three of them leading zeros",
+       "[PortSetting]\n" + std::string(9997, '0') + "1a5_0_linkspeed=10\n", "", {linkspeed10}},
+      // scanf would keep the low 32 bits and write to device 1a5.
+      {"a serial above 32 bits", "[PortSetting]\n1000001a5_0_linkspeed=10\n", kInvalidKey, {}},
+      // scanf would keep the low 32 bits and write to port 0.
+      {"a port of 4294967296", "[PortSetting]\n1a5_4294967296_linkspeed=10\n", kInvalidKey, {}},
+      {"a 4-byte value of 10,000 digits",
+       "[PortSetting]\n1a5_0_linkspeed=" + std::string(10000, '1') + "\n", kConversionError, {}},
+      {"a 4-byte value of 10,000 characters, leading zeros",
+       "[PortSetting]\n1a5_0_linkspeed=" + std::string(9998, '0') + "10\n", "", {linkspeed10}},
+      {"a 1-byte value of 10,000 characters",
+       "[PortSetting]\n1a5_0_forcelinkdisable=" + std::string(10000, 'y') + "\n", kConversionError,
+       {}},
+      {"a 1-byte value of 10,000 characters that are quotes but one",
+       "[PortSetting]\n1a5_0_forcelinkdisable=" + std::string(9999, '"') + "7\n", "",
+       {"port=0 sel=0xffffffff prop=0x0210feea bufsize=1 value=37"}},
+  };
+  for (const Case& c : cases) {
+    Restore restore;
+    restore.writeSettings(c.text);
+    const SimResult result = restore.restore();
+    EXPECT_FALSE(result.timedOut) << c.name;
+    EXPECT_EQ(result.exitStatus, c.err.empty() ? 0 : 1) << c.name << "\n" << result.err;
+    EXPECT_EQ(result.out, "") << c.name;
+    EXPECT_EQ(result.err, c.err) << c.name;
+    std::vector<std::string> sets;
+    for (const std::string& line : result.logStartingWith("ioctl dev=")) {
+      if (line.find("req=0x200109") == std::string::npos) continue;
+      const std::string set = line.substr(line.find("port="));
+      if (set.find("prop=0x0210feea bufsize=1 value=00 ") != std::string::npos) continue;
+      sets.push_back(set.substr(0, set.find(" status=")));
+    }
+    EXPECT_EQ(sets, c.sets) << c.name;
+    // The port pass runs after a file that was applied, never after one
+    // that was refused.
+    const std::vector<std::string> portPass = portPassLines();
+    EXPECT_EQ(result.log.size() >= portPass.size() &&
+                  std::equal(portPass.begin(), portPass.end(), result.log.end() - portPass.size()),
+              c.err.empty())
+        << c.name;
+    EXPECT_TRUE(result.logStartingWith("leak").empty()) << c.name;
+  }
+}
+
+// Read in one piece and parsed whole: the entry after 100 MiB of comments
+// is applied. (Kept apart from the table so that the valgrind runs skip it.)
+TEST(BadSettingsFile, HundredMebibytes) {
+  Restore restore;
+  const std::string comment = "; " + std::string(61, 'x') + "\n";
+  std::string text = "[PortSetting]\n";
+  text.reserve((100u << 20) + 64);
+  while (text.size() < (100u << 20)) text += comment;
+  text += "1a5_0_linkspeed=10\n";
+  restore.writeSettings(text);
+  text.clear();
+  text.shrink_to_fit();
+  const SimResult result = restore.restore(kBench, 180);
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.exitStatus, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.log, concat({entryLines("tq0", "/dev/tqae0", 0, "0x0013fff7", 4, "0a000000"),
+                                portPassLines()}));
 }
 
 }  // namespace
