@@ -99,8 +99,8 @@ __attribute__((constructor)) static void start(void) {
     g_log = (int)syscall(SYS_openat, AT_FDCWD, log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC,
                          0644);
   }
-  const char* spec = getenv("TQ_ALLOC_FAULT");
-  for (const char* word = spec; word != NULL && *word != 0;) {
+  const char* faults = getenv("TQ_ALLOC_FAULT");
+  for (const char* word = faults; word != NULL && *word != 0;) {
     while (*word == ' ') ++word;
     readWord(word);
     word = strchr(word, ' ');
