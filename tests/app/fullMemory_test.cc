@@ -22,11 +22,7 @@ using tqtest::SimOptions;
 using tqtest::SimResult;
 using tqtest::tSimRun;
 
-const char kBench[] =
-    "device tq0 serial=0x1a5 ports=2 pid=0x7c5\n"
-    "interface tq0 ae_ae\\0 node=/dev/tqae0\n"
-    "device tq1 serial=0x2b7 ports=3 pid=0x7c6\n"
-    "interface tq1 ae_ae\\0 node=/dev/tqae1\n";
+using tqtest::kTwoDeviceBench;
 
 // The reports a full memory may end a run with: the -52000 of the
 // relocation table and the path layer, the path layer's own out-of-memory
@@ -87,7 +83,7 @@ class FullMemory : public ::testing::Test {
   SimResult run(const std::vector<std::string>& args, const std::string& fault) {
     SimOptions options = options_;
     options.env.emplace_back("TQ_ALLOC_FAULT", fault);
-    return run_.run(kBench, args, options);
+    return run_.run(kTwoDeviceBench, args, options);
   }
 
   // Fails each allocation of the run in turn; returns the report lines seen.

@@ -25,11 +25,7 @@ using tqtest::SimResult;
 using tqtest::tSimRun;
 
 // Two devices: tq0 (serial 1a5, two ports) and tq1 (serial 2b7, three).
-const char kBench[] =
-    "device tq0 serial=0x1a5 ports=2 pid=0x7c5\n"
-    "interface tq0 ae_ae\\0 node=/dev/tqae0\n"
-    "device tq1 serial=0x2b7 ports=3 pid=0x7c6\n"
-    "interface tq1 ae_ae\\0 node=/dev/tqae1\n";
+constexpr const char* kBench = tqtest::kTwoDeviceBench;
 
 const char kSettingsFile[] = "state/tq-vlnk/tqvlkae.ini";
 

@@ -21,6 +21,14 @@
 
 namespace tqtest {
 
+// The bench of the restore suites: tq0 (serial 1a5, two ports) and tq1
+// (serial 2b7, three ports), one AE interface each.
+inline constexpr char kTwoDeviceBench[] =
+    "device tq0 serial=0x1a5 ports=2 pid=0x7c5\n"
+    "interface tq0 ae_ae\\0 node=/dev/tqae0\n"
+    "device tq1 serial=0x2b7 ports=3 pid=0x7c6\n"
+    "interface tq1 ae_ae\\0 node=/dev/tqae1\n";
+
 struct SimResult {
   int exitStatus = -1;  // the exit code, or 128 + signal number
   bool timedOut = false;
