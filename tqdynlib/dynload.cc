@@ -7,7 +7,7 @@
 #include "error/json.h"
 #include "tqapal/errors.h"
 #include "tqapal/tStatus.h"
-#include "tqsysq/errnoDetail.h"
+#include "error/errnoDetail.h"
 
 namespace {
 

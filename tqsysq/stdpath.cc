@@ -13,7 +13,7 @@
 #include "error/json.h"
 #include "tqapal/errors.h"
 #include "tqapal/tStatus.h"
-#include "tqsysq/errnoDetail.h"
+#include "error/errnoDetail.h"
 #include "tqsysq/relocation.h"
 #include "tqsysq/stdpath_util.h"
 

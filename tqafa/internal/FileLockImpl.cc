@@ -8,7 +8,7 @@
 
 #include "tqapal/errors.h"
 #include "tqapal/tStatus.h"
-#include "tqsysq/errnoDetail.h"
+#include "error/errnoDetail.h"
 
 namespace tqafa {
 

@@ -1,8 +1,8 @@
 // Shared by the platform libraries that report operating-system failures into
 // a JsonStatus: the one way to get an errno text, and the "internal_error"
 // member that carries it.
-#ifndef TQSYSQ_ERRNODETAIL_H_
-#define TQSYSQ_ERRNODETAIL_H_
+#ifndef ERROR_ERRNODETAIL_H_
+#define ERROR_ERRNODETAIL_H_
 
 #include <cstdint>
 
@@ -29,4 +29,4 @@ void appendErrnoDetail(tqerr::JsonStatus& status, int errnoValue);
 
 }  // namespace tqsysq
 
-#endif  // TQSYSQ_ERRNODETAIL_H_
+#endif  // ERROR_ERRNODETAIL_H_

@@ -1,4 +1,4 @@
-#include "tqsysq/errnoDetail.h"
+#include "error/errnoDetail.h"
 
 #include <cstring>
 
