@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "error/mergeRule.h"
+
 namespace tqerr {
 
 namespace {
@@ -15,12 +17,6 @@ std::uint32_t roundUpToPowerOfTwo(std::uint32_t n) {
   std::uint32_t power = 1;
   while (power < n) power <<= 1;
   return power;
-}
-
-bool takes(std::int32_t current, std::int32_t offered) {
-  if (current == 0) return offered != 0;
-  if (current > 0) return offered < 0;
-  return false;
 }
 
 }  // namespace
@@ -56,7 +52,7 @@ void release(JsonStatus& status) {
 }
 
 bool mergeCode(JsonStatus& status, std::int32_t code) {
-  if (!takes(status.code, code)) return false;
+  if (!mergeTakes(status.code, code)) return false;
   status.code = code;
   // The detail belonged to the code that was replaced.
   if (status.text != nullptr) json::initBuffer(status.text, status.capacity, "{}");

@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "error/json.h"
+#include "error/mergeRule.h"
 
-namespace tqsysq {
+namespace tqerr {
 
 namespace {
 
@@ -25,14 +26,8 @@ const char* errnoText(int errnoValue, char (&buffer)[256]) {
   return pickText(strerror_r(errnoValue, buffer, sizeof buffer), buffer);
 }
 
-bool takesCode(const tqerr::JsonStatus& status, std::int32_t code) {
-  if (status.code == 0) return code != 0;
-  if (status.code > 0) return code < 0;
-  return false;
-}
-
 bool recordAt(tqerr::JsonStatus& status, std::int32_t code, const tqerr::ErrorLocation& location) {
-  if (!takesCode(status, code)) return false;
+  if (!mergeTakes(status.code, code)) return false;
   bool ok = true;
   tqerr::setCodeWithLocation(status, code, location, &ok);
   return true;
@@ -49,4 +44,4 @@ void appendErrnoDetail(tqerr::JsonStatus& status, int errnoValue) {
   if (text != nullptr) at = tqerr::json::appendString(at, "string", text, grower);
 }
 
-}  // namespace tqsysq
+}  // namespace tqerr

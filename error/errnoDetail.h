@@ -8,16 +8,12 @@
 
 #include "error/JsonStatus.h"
 
-namespace tqsysq {
+namespace tqerr {
 
 // Text of an error number, through strerror_r into buffer (256 bytes, first
 // byte NUL beforehand): the buffer when the call wrote into it, else the
 // pointer it returned. Covers the XSI and the GNU form alike; may be null.
 const char* errnoText(int errnoValue, char (&buffer)[256]);
-
-// Whether mergeCode would take code into status (clean status, or an error
-// over a warning).
-bool takesCode(const tqerr::JsonStatus& status, std::int32_t code);
 
 // setCodeWithLocation, but telling whether the code was taken, so that the
 // caller knows whether to append its own members.
@@ -27,6 +23,6 @@ bool recordAt(tqerr::JsonStatus& status, std::int32_t code, const tqerr::ErrorLo
 // at the end of the top-level object; "string" only when a text exists.
 void appendErrnoDetail(tqerr::JsonStatus& status, int errnoValue);
 
-}  // namespace tqsysq
+}  // namespace tqerr
 
 #endif  // ERROR_ERRNODETAIL_H_

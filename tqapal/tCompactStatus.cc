@@ -2,11 +2,13 @@
 
 #include <cstring>
 
+#include "error/mergeRule.h"
+
 namespace nTQVLKAET100 {
 namespace nTQAPAL000 {
 
 void compactFromStatus(tCompactStatus& compact, const tStatus& full) {
-  if (compact.code < 0) return;
+  if (!tqerr::mergeTakes(compact.code, full.code)) return;
   compact.code = static_cast<std::int32_t>(full.code);
   if (full.structSize < kStatusFullSize) {
     compact.line = 0;

@@ -56,6 +56,18 @@ class tCompactStatusAdaptor {
   tStatus* owner_;
 };
 
+// One driver request on status: request gets a block linked to status
+// (tCompactStatusAdaptor) and the answer is merged back afterwards.
+template <typename Request>
+void requestInto(tStatus& status, Request&& request) {
+  tCompactStatusAdaptor adaptor(status);
+  request(adaptor.block());
+  adaptor.mergeBack();
+}
+
+// Whether the block holds an error: a request then sends nothing.
+inline bool isFatal(const tCompactStatus& block) { return block.code < 0; }
+
 }  // namespace nTQAPAL000
 }  // namespace nTQVLKAET100
 

@@ -8,6 +8,7 @@
 #include "error/Exception.h"
 #include "error/JsonStatus.h"
 #include "error/json.h"
+#include "error/mergeRule.h"
 
 namespace nTQVLKAET100 {
 namespace nTQAPAL000 {
@@ -35,17 +36,11 @@ void storeFile(tStatus& status, const char* file) {
   status.file[kKeep * 2 + 2] = 0;
 }
 
-bool mergeTakes(std::int64_t current, std::int64_t offered) {
-  if (current == 0) return offered != 0;
-  if (current > 0) return offered < 0;
-  return false;
-}
-
 }  // namespace
 
 bool setCode(tStatus& status, std::int64_t code, const char* component, const char* file,
              std::uint64_t line) {
-  if (!mergeTakes(status.code, code)) return false;
+  if (!tqerr::mergeTakes(status.code, code)) return false;
   status.code = code;
   if (status.structSize < kStatusFullSize) return true;
   storeField(status.component, sizeof(status.component), component);
@@ -53,6 +48,10 @@ bool setCode(tStatus& status, std::int64_t code, const char* component, const ch
   status.line = line;
   status.extension = 0;
   return true;
+}
+
+bool setCode(tStatus& status, std::int64_t code, const tqerr::ErrorLocation& site) {
+  return setCode(status, code, site.component, site.file, static_cast<std::uint64_t>(site.line));
 }
 
 void throwIfFatal(const tStatus& status) {
@@ -128,6 +127,13 @@ void fromJsonStatus(const tqerr::JsonStatus& json, tStatus& status) {
   }
   setCode(status, json.code, component.c_str(), file.c_str(),
           static_cast<std::uint64_t>(static_cast<std::uint32_t>(line)));
+}
+
+bool mergeStatus(tStatus& destination, const tStatus& source) {
+  if (source.structSize < kStatusFullSize) {
+    return setCode(destination, source.code, "", "", 0);
+  }
+  return setCode(destination, source.code, source.component, source.file, source.line);
 }
 
 }  // namespace nTQAPAL000

@@ -11,8 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace tqerr {
+struct ErrorLocation;
 struct JsonStatus;
 }
 
@@ -62,11 +64,34 @@ inline constexpr const char* kComponentDriver = "tqvlkae";
 bool setCode(tStatus& status, std::int64_t code, const char* component, const char* file,
              std::uint64_t line);
 
+// setCode with the site's component, file and line: the form every reporting
+// site of the tool uses (one tqerr::ErrorLocation constant per site).
+bool setCode(tStatus& status, std::int64_t code, const tqerr::ErrorLocation& site);
+
 inline bool isFatal(const tStatus& status) { return status.code < 0; }
 
 // Throws tqerr::Exception built from the record when its code is negative,
 // unless an exception is already propagating.
 void throwIfFatal(const tStatus& status);
+
+// The boundary of the status layer for one step: runs step with a fresh
+// status, then throwIfFatal; returns what step returns. A warning the step
+// recorded goes no further.
+template <typename Step>
+auto throwingStep(Step&& step) {
+  tStatus status;
+  if constexpr (std::is_void_v<std::invoke_result_t<Step&, tStatus&>>) {
+    step(status);
+    throwIfFatal(status);
+  } else {
+    auto result = step(status);
+    throwIfFatal(status);
+    return result;
+  }
+}
+
+// Enters source's code and site into destination by the merge rule.
+bool mergeStatus(tStatus& destination, const tStatus& source);
 
 // Merges the record's code into json and, for full records, appends its
 // "file", "line" and "component" members. Returns false when a member could

@@ -23,7 +23,7 @@ const tqerr::ErrorLocation kSymbolLocation = {"tqdynlib/dynload", 140,
 // clear for whoever asks next.
 void recordLoaderFailure(tqerr::JsonStatus& status, const tqerr::ErrorLocation& location,
                          const char* debugText, const char* nameKey, const char* name) {
-  if (!tqsysq::recordAt(status, tqapalerr_invalidParameter, location)) return;
+  if (!tqerr::recordAt(status, tqapalerr_invalidParameter, location)) return;
   const tqerr::json::Grower grower = tqerr::grower(status);
   char* at = tqerr::reserve(status, 2);
   at = tqerr::json::appendObject(at, "tqdynlib_debug", grower);

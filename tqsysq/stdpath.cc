@@ -29,8 +29,8 @@ const tqerr::ErrorLocation kTempNameFailed = {"tqsysq/stdpath", 402, kComponentT
                                               "tqapalerr_osFault"};
 
 void recordLookupFailure(tqerr::JsonStatus& status, int errnoValue, const char* desc) {
-  if (!recordAt(status, tqapalerr_resourceNotFound, kPasswordLookup)) return;
-  appendErrnoDetail(status, errnoValue);
+  if (!tqerr::recordAt(status, tqapalerr_resourceNotFound, kPasswordLookup)) return;
+  tqerr::appendErrnoDetail(status, errnoValue);
   char* at = tqerr::reserve(status, 2);
   at = tqerr::json::appendObject(at, "tqsysq_debug", tqerr::grower(status));
   tqerr::json::appendString(at, "desc", desc, tqerr::grower(status));
@@ -122,8 +122,8 @@ std::string tempFileName(tqerr::JsonStatus& status) {
   char name[L_tmpnam];
   if (std::tmpnam(name) == nullptr) {
     const int failure = errno;
-    if (recordAt(status, tqapalerr_osFault, kTempNameFailed)) {
-      appendErrnoDetail(status, failure);
+    if (tqerr::recordAt(status, tqapalerr_osFault, kTempNameFailed)) {
+      tqerr::appendErrnoDetail(status, failure);
       char* at = tqerr::reserve(status, 2);
       at = tqerr::json::appendObject(at, "tqsysq_debug", tqerr::grower(status));
       tqerr::json::appendString(at, "desc", "tmpnam failed", tqerr::grower(status));

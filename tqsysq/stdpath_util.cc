@@ -48,8 +48,8 @@ char* openDebug(tqerr::JsonStatus& status, const char* desc) {
 
 void recordErrno(tqerr::JsonStatus& status, std::int32_t code, const tqerr::ErrorLocation& location,
                  int errnoValue, const char* desc, const char* pathKey, const char* path) {
-  if (!recordAt(status, code, location)) return;
-  appendErrnoDetail(status, errnoValue);
+  if (!tqerr::recordAt(status, code, location)) return;
+  tqerr::appendErrnoDetail(status, errnoValue);
   char* at = openDebug(status, desc);
   if (pathKey != nullptr) tqerr::json::appendString(at, pathKey, path, tqerr::grower(status));
 }
@@ -185,8 +185,8 @@ void readWholeFile(const char* path, ByteBuffer& buffer, tqerr::JsonStatus& stat
   const std::size_t count = std::fread(buffer.data(), 1, size, file);
   if (count < size) {
     const int failure = errno;
-    if (recordAt(status, tqapalerr_osFault, kShortRead)) {
-      appendErrnoDetail(status, failure);
+    if (tqerr::recordAt(status, tqapalerr_osFault, kShortRead)) {
+      tqerr::appendErrnoDetail(status, failure);
       const tqerr::json::Grower grower = tqerr::grower(status);
       char* at = openDebug(status, "didn't read full content of file");
       at = tqerr::json::appendUInt64(at, "fileSize", size, grower);

@@ -55,8 +55,8 @@ void FileLockImpl::lockShared(tqerr::JsonStatus& status) {
   if (status.code < 0) return;
   if (lockImpl(fd_)) return;
   const int failure = errno;
-  if (!tqsysq::recordAt(status, tqapalerr_osFault, kLockLocation)) return;
-  tqsysq::appendErrnoDetail(status, failure);
+  if (!tqerr::recordAt(status, tqapalerr_osFault, kLockLocation)) return;
+  tqerr::appendErrnoDetail(status, failure);
 }
 
 void FileLockImpl::unlock() {
