@@ -2,17 +2,24 @@
 
 #include <new>
 
+#include "error/JsonStatus.h"
 #include "tqapal/errors.h"
 
 namespace nTQVLKAET100 {
 namespace nTQAPAL000 {
 
+namespace {
+
+constexpr tqerr::ErrorLocation kSiteMemoryFull = {"tqapal/protons/cppNewDelete/memoryAllocation",
+                                                  342, kComponentTool, "tqapalerr_memoryFull"};
+
+}  // namespace
+
 char* allocateArray(std::size_t size, tStatus& status) {
   if (isFatal(status)) return nullptr;
   char* array = new (std::nothrow) char[size];
   if (array == nullptr) {
-    setCode(status, tqapalerr_memoryFull, kComponentTool,
-            "tqapal/protons/cppNewDelete/memoryAllocation", 342);
+    setCode(status, tqapalerr_memoryFull, kSiteMemoryFull);
   }
   return array;
 }

@@ -16,9 +16,9 @@ namespace {
 
 // Records the errno of the call that just failed. Read errno first: nothing
 // may run between the failing call and this.
-void reportErrno(tStatus& status, std::uint64_t line) {
+void reportErrno(tStatus& status, const tqerr::ErrorLocation& site) {
   const int failure = errno;
-  setCode(status, mapErrno(failure), kComponentTool, kProxyFile, line);
+  setCode(status, mapErrno(failure), site);
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ void tDeviceInterfaceProxy::open(const std::string& path, tStatus& status) {
 void tDeviceInterfaceProxy::open(const char* path, tStatus& status) {
   if (isFatal(status)) return;
   descriptor_ = ::open(path, O_RDWR | O_CLOEXEC);
-  if (descriptor_ == -1) reportErrno(status, kLineOpen);
+  if (descriptor_ == -1) reportErrno(status, kSiteOpen);
 }
 
 int tDeviceInterfaceProxy::close() {
@@ -60,7 +60,7 @@ std::uint32_t tDeviceInterfaceProxy::ioctl(std::uint32_t requestCode, const void
   block.bytesReturned = 0;
   block.reserved = 0;
   if (::ioctl(descriptor_, static_cast<unsigned long>(requestCode), &block) == -1) {
-    reportErrno(status, kLineIoctl);
+    reportErrno(status, kSiteIoctl);
   }
   return block.bytesReturned;
 }
@@ -68,7 +68,7 @@ std::uint32_t tDeviceInterfaceProxy::ioctl(std::uint32_t requestCode, const void
 std::int64_t tDeviceInterfaceProxy::read(void* buffer, std::uint64_t length, tStatus& status) {
   if (isFatal(status)) return 0;
   const ssize_t count = ::read(descriptor_, buffer, length);
-  if (count == -1) reportErrno(status, kLineRead);
+  if (count == -1) reportErrno(status, kSiteRead);
   return count;
 }
 
@@ -76,7 +76,7 @@ std::int64_t tDeviceInterfaceProxy::write(const void* buffer, std::uint64_t leng
                                           tStatus& status) {
   if (isFatal(status)) return 0;
   const ssize_t count = ::write(descriptor_, buffer, length);
-  if (count == -1) reportErrno(status, kLineWrite);
+  if (count == -1) reportErrno(status, kSiteWrite);
   return count;
 }
 
@@ -88,7 +88,7 @@ void* tDeviceInterfaceProxy::mapMemory(std::uint32_t regionIndex, std::uint64_t 
   const off_t offset = static_cast<off_t>(regionIndex & 0xFFFFu) * sysconf(_SC_PAGESIZE);
   void* address = mmap(nullptr, length, protection, MAP_SHARED, descriptor_, offset);
   if (address == MAP_FAILED) {
-    reportErrno(status, kLineMap);
+    reportErrno(status, kSiteMap);
     mapping.address = nullptr;
     return nullptr;
   }

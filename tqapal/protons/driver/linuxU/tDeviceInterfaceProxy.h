@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <string>
 
+#include "error/JsonStatus.h"
 #include "tqapal/protons/driver/linuxU/iInterfaceProxy.h"
 #include "tqapal/tStatus.h"
 
@@ -41,13 +42,13 @@ static_assert(offsetof(tIoctlBlock, outputSize) == 20);
 static_assert(offsetof(tIoctlBlock, bytesReturned) == 24);
 static_assert(offsetof(tIoctlBlock, reserved) == 28);
 
-// Reporting sites of the proxy.
+// Reporting sites of the proxy; the code is the failed call's errno, mapped.
 inline constexpr const char* kProxyFile = "tqapal/protons/driver/linuxU/tDeviceInterfaceProxy";
-constexpr std::uint64_t kLineOpen = 46;
-constexpr std::uint64_t kLineIoctl = 85;
-constexpr std::uint64_t kLineRead = 105;
-constexpr std::uint64_t kLineWrite = 123;
-constexpr std::uint64_t kLineMap = 148;
+inline constexpr tqerr::ErrorLocation kSiteOpen = {kProxyFile, 46, kComponentTool, "err"};
+inline constexpr tqerr::ErrorLocation kSiteIoctl = {kProxyFile, 85, kComponentTool, "err"};
+inline constexpr tqerr::ErrorLocation kSiteRead = {kProxyFile, 105, kComponentTool, "err"};
+inline constexpr tqerr::ErrorLocation kSiteWrite = {kProxyFile, 123, kComponentTool, "err"};
+inline constexpr tqerr::ErrorLocation kSiteMap = {kProxyFile, 148, kComponentTool, "err"};
 
 class tDeviceInterfaceProxy : public virtual iInterfaceProxy {
  public:

@@ -17,16 +17,12 @@ constexpr int kOpenAttempts = 10;
 // Longest device-node path the driver publishes.
 constexpr std::size_t kMaxPathBytes = tFixedPath::kCapacity - 1;
 
-void report(tStatus& status, std::int32_t code, std::uint64_t line) {
-  setCode(status, code, kComponentTool, kHelperFile, line);
-}
-
 std::FILE* openWithRetries(const char* filePath, tStatus& status) {
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
     std::FILE* file = std::fopen(filePath, "re");
     if (file != nullptr) return file;
   }
-  report(status, tqapalerr_resourceNotFound, kLineOpenFailed);
+  setCode(status, tqapalerr_resourceNotFound, kSiteOpenFailed);
   return nullptr;
 }
 
@@ -35,29 +31,35 @@ std::FILE* openWithRetries(const char* filePath, tStatus& status) {
 bool readOnce(std::FILE* file, char* content, std::size_t& count, tStatus& status) {
   count = std::fread(content, 1, kReadLimit, file);
   if (std::ferror(file)) {
-    report(status, tqapalerr_readError, kLineReadError);
+    setCode(status, tqapalerr_readError, kSiteReadError);
     return false;
   }
   return true;
+}
+
+// Opens the file (with retries), reads it once into content and closes it.
+// Returns false when the open or the read failed (status holds why).
+bool readDriverFile(const char* filePath, char (&content)[kReadLimit], std::size_t& count,
+                    tStatus& status) {
+  std::FILE* file = openWithRetries(filePath, status);
+  if (file == nullptr) return false;
+  const bool read = readOnce(file, content, count, status);
+  std::fclose(file);
+  return read;
 }
 
 }  // namespace
 
 void readPathFile(const char* filePath, tFixedPath& path, tStatus& status) {
   if (isFatal(status)) return;
-  std::FILE* file = openWithRetries(filePath, status);
-  if (file == nullptr) return;
   char content[kReadLimit];
   std::size_t count = 0;
-  if (readOnce(file, content, count, status)) {
-    if (count > kMaxPathBytes) {
-      report(status, tqapalerr_bufferTooSmall, kLineTooLarge);
-    } else {
-      std::memcpy(path.text, content, count);
-    }
+  if (!readDriverFile(filePath, content, count, status)) return;
+  if (count > kMaxPathBytes) {
+    setCode(status, tqapalerr_bufferTooSmall, kSiteTooLarge);
+    return;
   }
-  std::fclose(file);
-  if (isFatal(status)) return;
+  std::memcpy(path.text, content, count);
   path.text[count] = 0;
   path.length = count + 1;
 }
@@ -65,19 +67,15 @@ void readPathFile(const char* filePath, tFixedPath& path, tStatus& status) {
 void readRawFile(const char* filePath, void* buffer, std::size_t bufferSize, std::size_t* bytesRead,
                  tStatus& status) {
   if (isFatal(status)) return;
-  std::FILE* file = openWithRetries(filePath, status);
-  if (file == nullptr) return;
   char content[kReadLimit];
   std::size_t count = 0;
-  if (readOnce(file, content, count, status)) {
-    if (bytesRead != nullptr) *bytesRead = count;
-    if (buffer != nullptr && count <= bufferSize) {
-      std::memcpy(buffer, content, count);
-    } else {
-      report(status, tqapalerr_bufferTooSmall, kLineTooLarge);
-    }
+  if (!readDriverFile(filePath, content, count, status)) return;
+  if (bytesRead != nullptr) *bytesRead = count;
+  if (buffer != nullptr && count <= bufferSize) {
+    std::memcpy(buffer, content, count);
+  } else {
+    setCode(status, tqapalerr_bufferTooSmall, kSiteTooLarge);
   }
-  std::fclose(file);
 }
 
 }  // namespace nTQAPAL000

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "error/JsonStatus.h"
 #include "tqapal/protons/enumeration/linuxU/tFixedPath.h"
 #include "tqapal/tStatus.h"
 
@@ -24,9 +25,15 @@ constexpr std::size_t kReadLimit = 4096;
 
 // Reporting sites of the helper.
 inline constexpr const char* kHelperFile = "tqapal/protons/enumeration/linuxU/linuxDevEnumHelper";
-constexpr std::uint64_t kLineTooLarge = 72;    // -52019: content longer than the buffer
-constexpr std::uint64_t kLineReadError = 78;   // -52024: stream error
-constexpr std::uint64_t kLineOpenFailed = 87;  // -52006: file cannot be opened
+// Content longer than the buffer.
+inline constexpr tqerr::ErrorLocation kSiteTooLarge = {kHelperFile, 72, kComponentTool,
+                                                       "tqapalerr_bufferTooSmall"};
+// A stream error.
+inline constexpr tqerr::ErrorLocation kSiteReadError = {kHelperFile, 78, kComponentTool,
+                                                        "tqapalerr_readError"};
+// The file cannot be opened.
+inline constexpr tqerr::ErrorLocation kSiteOpenFailed = {kHelperFile, 87, kComponentTool,
+                                                         "tqapalerr_resourceNotFound"};
 
 // Reads the device-node path stored in the file at filePath into path: at
 // most 255 bytes (-52019 beyond), terminated, length = bytes + 1. The path is

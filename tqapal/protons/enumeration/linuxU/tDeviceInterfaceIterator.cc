@@ -40,7 +40,7 @@ void tDeviceInterfaceIterator::search(const char* procRoot, const char* interfac
   if (result == 0) {
     cursor_ = found_.gl_pathv;
   } else if (result != GLOB_NOMATCH) {
-    setCode(status, tqapalerr_searchFailed, kComponentTool, kIteratorFile, kLineSearchFailed);
+    setCode(status, tqapalerr_searchFailed, kSiteSearchFailed);
   }
 }
 
@@ -60,7 +60,7 @@ void tDeviceInterfaceIterator::getInterfacePath(tFixedPath& path, tStatus& statu
   // Without a current entry there is no file to name; report it like a read
   // of a missing device rather than dereferencing the end of the list.
   if (atEnd()) {
-    setCode(status, tqapalerr_resourceNotFound, kComponentTool, kIteratorFile, kLineNoCurrentEntry);
+    setCode(status, tqapalerr_resourceNotFound, kSiteNoCurrentEntry);
     return;
   }
   char filePath[kPathBuffer];
@@ -79,7 +79,7 @@ void tDeviceInterfaceIterator::readDeviceFile(const char* directoryName, const c
                                               void* buffer, std::size_t bufferSize,
                                               std::size_t* bytesRead, tStatus& status) const {
   if (atEnd()) {
-    setCode(status, tqapalerr_resourceNotFound, kComponentTool, kIteratorFile, kLineNoCurrentEntry);
+    setCode(status, tqapalerr_resourceNotFound, kSiteNoCurrentEntry);
     return;
   }
   // <device>/deviceInterfaces/<kind>\<n>: the device directory is two levels

@@ -20,6 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "error/JsonStatus.h"
 #include "tqapal/protons/enumeration/linuxU/tFixedPath.h"
 #include "tqapal/tStatus.h"
 
@@ -29,8 +30,10 @@ namespace nTQAPAL000 {
 // Reporting sites of the iterator.
 inline constexpr const char* kIteratorFile =
     "tqapal/protons/enumeration/linuxU/tDeviceInterfaceIterator";
-constexpr std::uint64_t kLineSearchFailed = 44;     // -52003
-constexpr std::uint64_t kLineNoCurrentEntry = 171;  // -52006
+inline constexpr tqerr::ErrorLocation kSiteSearchFailed = {kIteratorFile, 44, kComponentTool,
+                                                           "tqapalerr_searchFailed"};
+inline constexpr tqerr::ErrorLocation kSiteNoCurrentEntry = {kIteratorFile, 171, kComponentTool,
+                                                             "tqapalerr_resourceNotFound"};
 
 // Where the driver publishes its devices.
 inline constexpr const char* kDriverProcRoot = "/proc/driver/tq";
