@@ -143,18 +143,4 @@ const RelocationTable& processRelocationTable() {
   return table;
 }
 
-namespace {
-
-// Builds the table before main runs, so that the relocation library is
-// consulted once at start-up and never while the tool is working.
-[[maybe_unused]] const bool kTableBuiltAtStartup = [] {
-  tqerr::JsonStatus throwAway;
-  std::string ignored;
-  processRelocationTable().lookup("prefixdir", ignored, throwAway);
-  tqerr::release(throwAway);
-  return true;
-}();
-
-}  // namespace
-
 }  // namespace tqsysq

@@ -64,7 +64,8 @@ class RelocationTable {
 };
 
 // The process's table, built from kRelocationLibrary on first use; the
-// program forces that first use during static initialisation.
+// start-up object relocationStartup.cc forces that first use during static
+// initialisation of every program.
 const RelocationTable& processRelocationTable();
 
 }  // namespace tqsysq
