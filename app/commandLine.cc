@@ -6,9 +6,7 @@
 
 #include "app/exitStatus.h"
 #include "app/reports.h"
-#include "device/deviceLookup.h"
 #include "error/Exception.h"
-#include "settings/restoreSettings.h"
 
 namespace nTQVLKAET100 {
 
@@ -26,15 +24,6 @@ void writeParseError(std::ostream& err, const po::options_description& descripti
   err << "Parse error: " << error.what() << std::endl;
   writeDescription(err, description);
 }
-
-}  // namespace
-
-void restoreSequence() {
-  restoreSettings();
-  clearForceLinkDisable();
-}
-
-namespace {
 
 int parseAndRun(int argc, const char* const argv[], std::ostream& out, std::ostream& err,
                 const RestoreAction& restore) {

@@ -9,11 +9,9 @@
 
 namespace nTQVLKAET100 {
 
-// The work that --restore starts; the program passes restoreSequence.
+// The work that --restore starts; the program passes restoreSequence
+// (settings/restoreSettings.h).
 using RestoreAction = std::function<void()>;
-
-// restoreSettings, then clearForceLinkDisable.
-void restoreSequence();
 
 // Returns the exit status.
 int runOptionMode(int argc, const char* const argv[], std::ostream& out, std::ostream& err,

@@ -1,54 +1,29 @@
 #include "app/listing.h"
 
-#include <cstdint>
 #include <ios>
+#include <vector>
 
 #include "app/reports.h"
-#include "tqapal/protons/enumeration/linuxU/tDeviceInterfaceIterator.h"
+#include "device/aeDevices.h"
 #include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
 
-using nTQAPAL000::tDeviceInterfaceIterator;
-using nTQAPAL000::tFixedPath;
 using nTQAPAL000::throwIfFatal;
 using nTQAPAL000::tStatus;
 
 void listInterfaces(std::ostream& out) {
-  tStatus searchStatus;
-  tDeviceInterfaceIterator interfaces("ae_ae", searchStatus);
-  throwIfFatal(searchStatus);
-  while (!interfaces.atEnd()) {
-    std::uint32_t serial = 0;
-    std::uint32_t ports = 0;
-    std::uint32_t pid = 0;
-    tFixedPath path;
-    {
-      tStatus status;
-      interfaces.getDeviceProperty("SerialNum", &serial, sizeof(serial), nullptr, status);
-      throwIfFatal(status);
-    }
-    {
-      tStatus status;
-      interfaces.getDeviceProperty("NumPorts", &ports, sizeof(ports), nullptr, status);
-      throwIfFatal(status);
-    }
-    {
-      tStatus status;
-      interfaces.getDeviceProperty("PID", &pid, sizeof(pid), nullptr, status);
-      throwIfFatal(status);
-    }
-    {
-      tStatus status;
-      interfaces.getInterfacePath(path, status);
-      throwIfFatal(status);
-    }
-    out.setf(std::ios_base::hex, std::ios_base::basefield);
-    out << serial << " ";
-    out.write(path.text, static_cast<std::streamsize>(path.length - 1));
-    out << " " << ports << " " << pid << "\n";
-    interfaces.next();
+  std::vector<tAeDevice> devices;
+  tStatus status;
+  listAeDevices(devices, status);
+  // The lines of the interfaces read before a failure are written first.
+  out.setf(std::ios_base::hex, std::ios_base::basefield);
+  for (const tAeDevice& device : devices) {
+    out << device.serial << " ";
+    out.write(device.node.data(), static_cast<std::streamsize>(device.node.size()));
+    out << " " << device.portCount << " " << device.pid << "\n";
   }
+  throwIfFatal(status);
 }
 
 int runListingMode(std::ostream& out, std::ostream& err) {

@@ -13,11 +13,6 @@
 
 namespace nTQVLKAET100 {
 
-// Interface kind of the automotive-Ethernet interfaces.
-inline constexpr const char* kAeInterfaceKind = "ae_ae";
-// Property identifier of forcelinkdisable.
-constexpr std::uint32_t kPropertyForceLinkDisable = 0x0210FEEA;
-
 // Device-node path of the first AE interface, in enumeration order, whose
 // device's "SerialNum" equals serial; the empty string when none does (not
 // an error). Opens nothing.

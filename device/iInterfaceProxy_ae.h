@@ -24,6 +24,9 @@
 
 namespace nTQVLKAET100 {
 
+// Selector the tool sends with every property request.
+constexpr std::uint32_t kAllSelectors = 0xFFFFFFFF;
+
 class iInterfaceProxy_ae : public virtual nTQAPAL000::iInterfaceProxy {
  public:
   using tCompactStatus = nTQAPAL000::tCompactStatus;

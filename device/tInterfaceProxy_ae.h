@@ -12,9 +12,6 @@
 
 namespace nTQVLKAET100 {
 
-// Selector the tool sends with every property request.
-constexpr std::uint32_t kAllSelectors = 0xFFFFFFFF;
-
 class tInterfaceProxy_ae : public nTQAPAL000::tDeviceInterfaceProxy, public iInterfaceProxy_ae {
  public:
   tInterfaceProxy_ae() = default;
@@ -45,10 +42,9 @@ class tInterfaceProxy_ae : public nTQAPAL000::tDeviceInterfaceProxy, public iInt
   void aeRequest19(u32 a, u32 b, u64 c, tCompactStatus& status) override;
 
  private:
-  // The requests that share a record shape.
+  // The record shapes that several requests share.
   void sendU32x2(u32 code, u32 a, u32 b, tCompactStatus& status);
   void sendU32x4(u32 code, u32 a, u32 b, u32 c, u32 d, tCompactStatus& status);
-  void sendStatusOnly(u32 code, tCompactStatus& status);
   void sendValueU32x2(u32 code, u32 a, u32 b, u64 c, u64& value, u32 e, u32 f,
                       tCompactStatus& status);
 };

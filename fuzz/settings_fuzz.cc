@@ -20,7 +20,7 @@
 
 #include "fuzz/fuzzCheck.h"
 #include "settings/loadSettingsFile.h"
-#include "settings/restoreSettings.h"
+#include "settings/valueConversion.h"
 #include "settings/settingKey.h"
 
 namespace {

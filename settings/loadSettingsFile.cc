@@ -110,15 +110,19 @@ std::string settingsFilePath() {
   return path.getMbs();
 }
 
-boost::property_tree::ptree loadSettingsFile() {
-  const std::string path = settingsFilePath();
+std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd == -1) return boost::property_tree::ptree();
+  if (fd == -1) return std::nullopt;
   DescriptorCloser closer(fd);
   tqafa::FileLock lock(fd);
   lock.lockShared();
   UnlockOnExit unlocker(lock);
   return readAndParse(fd);
+}
+
+boost::property_tree::ptree loadSettingsFile() {
+  std::optional<boost::property_tree::ptree> tree = readSettingsFile(settingsFilePath());
+  return tree ? std::move(*tree) : boost::property_tree::ptree();
 }
 
 }  // namespace nTQVLKAET100

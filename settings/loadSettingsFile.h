@@ -2,12 +2,13 @@
 // under the shared state directory (/var/lib/tq-vlnk by default). The file is
 // read whole under a shared advisory lock, so that a writer holding an
 // exclusive lock is never read half-written, and parsed by the INI reader.
-// A missing or unreadable file is not an error: it yields an empty tree.
+// A file that cannot be opened is not an error: there is nothing to apply.
 #ifndef SETTINGS_LOADSETTINGSFILE_H_
 #define SETTINGS_LOADSETTINGSFILE_H_
 
 #include <boost/property_tree/ptree.hpp>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace nTQVLKAET100 {
@@ -18,9 +19,15 @@ constexpr const char* kSettingsFileName = "tqvlkae.ini";
 // layer's cExceptionBase when the directory cannot be computed.
 std::string settingsFilePath();
 
-// Throws std::runtime_error for fstat and read failures, tqerr::Exception
-// when the lock cannot be taken, the INI reader's error for syntax errors.
-// Lock and descriptor are released on every exit.
+// Reads and parses the settings file at path; nullopt when it cannot be
+// opened. Throws std::runtime_error("The INI file could not be read.") when
+// it cannot be read, std::runtime_error for an fstat failure,
+// tqerr::Exception when the lock cannot be taken, the INI reader's error for
+// syntax errors. Lock and descriptor are released on every exit.
+std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& path);
+
+// readSettingsFile(settingsFilePath()), an empty tree when the file is
+// missing.
 boost::property_tree::ptree loadSettingsFile();
 
 // The parse step of loadSettingsFile on bytes already read: the text ends at

@@ -7,20 +7,19 @@
 #include <stdexcept>
 #include <vector>
 
+#include "device/aeProperties.h"
+
 namespace nTQVLKAET100 {
 
 namespace {
 
+// The device layer's property table by name, built once.
 const std::map<std::string, std::uint32_t>& propertyTable() {
-  static const std::map<std::string, std::uint32_t> table = {
-      {"portmode", 0x13FFFE},
-      {"phystate", 0x13FFFD},
-      {"forcelinkdisable", kPropertyForceLinkDisable},
-      {"linkspeed", 0x13FFF7},
-      {"jumboframes", 0x13FFF5},
-      {"interruptmoderation", 0x13FFF3},
-      {"sleepcapabilityconfigured", 0x13FFEF},
-  };
+  static const std::map<std::string, std::uint32_t> table = [] {
+    std::map<std::string, std::uint32_t> byName;
+    for (const tAeProperty& property : kAeProperties) byName.emplace(property.name, property.id);
+    return byName;
+  }();
   return table;
 }
 
@@ -56,7 +55,7 @@ std::uint32_t lookupPropertyId(const std::string& name) {
   return propertyTable().at(lower);
 }
 
-tSettingKey parseSettingKey(const std::string& key) {
+tScannedKey scanSettingKey(const std::string& key) {
   unsigned int serial = 0;
   unsigned int port = 0;
   // The property word is always shorter than the key that holds it.
@@ -73,7 +72,12 @@ tSettingKey parseSettingKey(const std::string& key) {
       !fitsIn32Bits(text + portBegin, text + portEnd, 10)) {
     throw std::runtime_error("Invalid token found in settings INI.");
   }
-  return tSettingKey{serial, port, lookupPropertyId(word.data())};
+  return tScannedKey{serial, port, std::string(word.data())};
+}
+
+tSettingKey parseSettingKey(const std::string& key) {
+  const tScannedKey scanned = scanSettingKey(key);
+  return tSettingKey{scanned.serialNumber, scanned.port, lookupPropertyId(scanned.propertyWord)};
 }
 
 tSettingKey parseSettingKey(const boost::property_tree::ptree::value_type& entry) {

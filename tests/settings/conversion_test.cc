@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/restoreSettings.h"
+#include "settings/valueConversion.h"
 
 namespace nTQVLKAET100 {
 namespace {
