@@ -110,9 +110,16 @@ std::string settingsFilePath() {
   return path.getMbs();
 }
 
+bool isMissingFileError(int errnoValue) {
+  return errnoValue == ENOENT || errnoValue == ENOTDIR;
+}
+
 std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd == -1) return std::nullopt;
+  if (fd == -1) {
+    if (isMissingFileError(errno)) return std::nullopt;
+    throw std::runtime_error("The INI file could not be read.");
+  }
   DescriptorCloser closer(fd);
   tqafa::FileLock lock(fd);
   lock.lockShared();

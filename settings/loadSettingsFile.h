@@ -2,7 +2,9 @@
 // under the shared state directory (/var/lib/tq-vlnk by default). The file is
 // read whole under a shared advisory lock, so that a writer holding an
 // exclusive lock is never read half-written, and parsed by the INI reader.
-// A file that cannot be opened is not an error: there is nothing to apply.
+// A missing file (or directory) is not an error: there is nothing to apply.
+// A file that exists but cannot be opened is a read failure, like one that
+// cannot be read.
 #ifndef SETTINGS_LOADSETTINGSFILE_H_
 #define SETTINGS_LOADSETTINGSFILE_H_
 
@@ -19,9 +21,14 @@ constexpr const char* kSettingsFileName = "tqvlkae.ini";
 // layer's cExceptionBase when the directory cannot be computed.
 std::string settingsFilePath();
 
-// Reads and parses the settings file at path; nullopt when it cannot be
-// opened. Throws std::runtime_error("The INI file could not be read.") when
-// it cannot be read, std::runtime_error for an fstat failure,
+// Whether a failed open's error number means that there is no such file
+// (ENOENT, or ENOTDIR for a missing directory): nothing to apply. Any other
+// failure of open is a read failure.
+bool isMissingFileError(int errnoValue);
+
+// Reads and parses the settings file at path; nullopt when it is missing.
+// Throws std::runtime_error("The INI file could not be read.") when it
+// cannot be opened or read, std::runtime_error for an fstat failure,
 // tqerr::Exception when the lock cannot be taken, the INI reader's error for
 // syntax errors. Lock and descriptor are released on every exit.
 std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& path);

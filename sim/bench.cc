@@ -100,7 +100,8 @@ bool parseFault(const std::vector<std::string>& words, Fault& f, std::string& wh
   }
   static const std::map<std::string, FaultKind> kinds = {
       {"ioctl", FaultKind::ioctl}, {"glob", FaultKind::glob}, {"fopen", FaultKind::fopen},
-      {"fread", FaultKind::fread}, {"read", FaultKind::read}, {"flock", FaultKind::flock}};
+      {"fread", FaultKind::fread}, {"read", FaultKind::read}, {"flock", FaultKind::flock},
+      {"open", FaultKind::open}};
   auto k = kinds.find(words[1]);
   if (k == kinds.end()) {
     why = "unknown fault kind '" + words[1] + "'";

@@ -43,7 +43,7 @@ struct Interface {
 // Where an injected fault applies; every field left unset matches anything.
 // A fault fires on the matching calls numbered from..(from + times - 1);
 // times 0 means every matching call from 'from' on.
-enum class FaultKind { ioctl, glob, fopen, fread, read, flock };
+enum class FaultKind { ioctl, glob, fopen, fread, read, flock, open };
 
 struct Fault {
   FaultKind kind = FaultKind::ioctl;
@@ -62,7 +62,7 @@ struct Fault {
   std::uint32_t line = 0;
   std::string file;
   int globResult = 0;  // GLOB_ABORTED or GLOB_NOSPACE
-  std::string path;    // fopen/fread: /proc path; read/flock: plain path
+  std::string path;    // fopen/fread: /proc path; read/flock/open: plain path
   std::uint64_t from = 1;
   std::uint64_t times = 0;
   std::uint64_t seen = 0;  // matching calls so far (run time state)

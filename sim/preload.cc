@@ -153,6 +153,11 @@ template <typename OpenFn>
 int openCommon(OpenFn real, const char* path, int flags, mode_t mode) {
   Busy busy;
   if (g_state == nullptr || path == nullptr) return real(path, flags, mode);
+  if (const tqsim::Fault* f = g_state->driver->systemFault(tqsim::FaultKind::open, path)) {
+    logLine(std::string("fault open path=") + path + " errno=" + std::to_string(f->error));
+    errno = f->error;
+    return -1;
+  }
   if (const tqsim::Interface* itf = g_state->driver->interfaceForNode(path)) {
     if (itf->state == tqsim::NodeState::missing) {
       errno = ENOENT;

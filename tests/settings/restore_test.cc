@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -129,8 +130,11 @@ TEST(Restore, NothingToApplyStillRunsThePortPass) {
   struct Case {
     const char* name;
     std::optional<std::string> settings;  // nullopt: no settings file at all
+    int openErrno = 0;                    // not 0: opening the settings file fails so
   } cases[] = {
       {"no settings file", std::nullopt},
+      {"open says there is no such file", "[PortSetting]\n1a5_0_linkspeed=10\n", ENOENT},
+      {"open says the directory is missing", "[PortSetting]\n1a5_0_linkspeed=10\n", ENOTDIR},
       {"empty file", ""},
       {"comments and blank lines only", "; nothing\n\n# stored yet\n   \n"},
       {"section name in another letter case", "[portsetting]\n1a5_0_linkspeed=10\n"},
@@ -140,10 +144,18 @@ TEST(Restore, NothingToApplyStillRunsThePortPass) {
   for (const Case& c : cases) {
     Restore restore;
     if (c.settings) restore.writeSettings(*c.settings);
-    const SimResult result = restore.restore();
+    std::string bench = kBench;
+    std::vector<std::string> log = portPassLines();
+    if (c.openErrno != 0) {
+      const std::string fault = "fault open path=" + restore.settingsPath() +
+                                " errno=" + std::to_string(c.openErrno);
+      bench += fault + "\n";
+      log.insert(log.begin(), fault);
+    }
+    const SimResult result = restore.restore(bench);
     EXPECT_EQ(result.exitStatus, 0) << c.name << ": " << result.err;
     EXPECT_EQ(result.err, "") << c.name;
-    EXPECT_EQ(result.log, portPassLines()) << c.name;
+    EXPECT_EQ(result.log, log) << c.name;
   }
 }
 
@@ -365,6 +377,17 @@ TEST(Restore, SystemFaultsEndTheRunWithOneReportLine) {
     std::vector<std::string> sets;  // the write requests sent, in order
   } cases[] = {
       {"the settings file fails on read", "fault read path=@ errno=EIO",
+       "Exception (St13runtime_error): The INI file could not be read.\n", {}},
+      // A file that is there but cannot be opened is not a missing file.
+      {"the settings file cannot be opened: a security module refuses",
+       "fault open path=@ errno=EACCES",
+       "Exception (St13runtime_error): The INI file could not be read.\n", {}},
+      {"the settings file cannot be opened: EIO", "fault open path=@ errno=EIO",
+       "Exception (St13runtime_error): The INI file could not be read.\n", {}},
+      {"the settings file cannot be opened: no descriptor left", "fault open path=@ errno=EMFILE",
+       "Exception (St13runtime_error): The INI file could not be read.\n", {}},
+      {"the settings file cannot be opened: a link loop",
+       "fault open path=@ errno=" + std::to_string(ELOOP),
        "Exception (St13runtime_error): The INI file could not be read.\n", {}},
       {"the shared lock is refused", "fault flock path=@ errno=ENOLCK",
        "Error (-52008): {\"error_constant\":\"tqapalerr_osFault\",\"file\":\"tqafa/internal/"

@@ -23,7 +23,8 @@ TEST(SimBench, ParsesEveryLineKind) {
                         "interface dev0 ae_ae\\1 node=/dev/tqae1 texthex=2f7820\n"
                         "size 0x13fff7 2\n"
                         "fault ioctl dev=dev0 port=3 prop=0x13fff7 status=5:6:f.c\n"
-                        "fault flock path=/x/y errno=ENOLCK from=2 times=1\n",
+                        "fault flock path=/x/y errno=ENOLCK from=2 times=1\n"
+                        "fault open path=/x/z errno=EMFILE\n",
                         b, error))
       << error;
   ASSERT_EQ(b.devices.size(), 1u);
@@ -37,12 +38,14 @@ TEST(SimBench, ParsesEveryLineKind) {
   EXPECT_EQ(b.interfaces[1].text, "/x ");
   EXPECT_EQ(b.sizes.at(0x13FFF7), 2u);
   EXPECT_EQ(b.sizes.at(0x0210FEEA), 1u);  // defaults stay for the rest
-  ASSERT_EQ(b.faults.size(), 2u);
+  ASSERT_EQ(b.faults.size(), 3u);
   EXPECT_TRUE(b.faults[0].replyStatus);
   EXPECT_EQ(b.faults[0].code, 5);
   EXPECT_EQ(b.faults[0].file, "f.c");
   EXPECT_EQ(b.faults[1].error, ENOLCK);
   EXPECT_EQ(b.faults[1].from, 2u);
+  EXPECT_EQ(b.faults[2].kind, tqsim::FaultKind::open);
+  EXPECT_EQ(b.faults[2].error, EMFILE);
 }
 
 TEST(SimBench, RejectsMalformedLinesNamingThem) {
@@ -68,6 +71,7 @@ TEST(SimBench, RejectsMalformedLinesNamingThem) {
       {"fault ioctl errno=EWHAT", "bench line 1: bad fault word 'errno=EWHAT'"},
       {"fault glob", "bench line 1: glob fault needs result=aborted|nospace"},
       {"fault read errno=EIO", "bench line 1: fault needs path= and errno="},
+      {"fault open path=/x/y", "bench line 1: fault needs path= and errno="},
       {"fault teleport", "bench line 1: unknown fault kind 'teleport'"},
   };
   for (const auto& c : cases) {
