@@ -1,16 +1,40 @@
 #include "app/listing.h"
 
+#include <cerrno>
 #include <ios>
 #include <vector>
 
 #include "app/reports.h"
 #include "device/aeDevices.h"
+#include "error/JsonStatus.h"
+#include "tqapal/errors.h"
 #include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
 
 using nTQAPAL000::throwIfFatal;
 using nTQAPAL000::tStatus;
+
+namespace {
+
+// Standard output refused the lines (a full disk, a closed pipe).
+constexpr tqerr::ErrorLocation kSiteOutputFailed = {"app/listing", 41,
+                                                    nTQAPAL000::kComponentTool, "err"};
+
+// The lines must have reached the output: a listing that was not written
+// has failed, even though every device was read.
+void flushOrThrow(std::ostream& out) {
+  errno = 0;
+  out.flush();
+  if (out) return;
+  const int failure = errno != 0 ? errno : EIO;
+  tStatus status;
+  setCode(status, nTQAPAL000::mapErrno(failure), kSiteOutputFailed);
+  throwIfFatal(status);
+  flushOrThrow(out);
+}
+
+}  // namespace
 
 void listInterfaces(std::ostream& out) {
   std::vector<tAeDevice> devices;
@@ -24,6 +48,7 @@ void listInterfaces(std::ostream& out) {
     out << " " << device.portCount << " " << device.pid << "\n";
   }
   throwIfFatal(status);
+  flushOrThrow(out);
 }
 
 int runListingMode(std::ostream& out, std::ostream& err) {

@@ -8,7 +8,8 @@
 
 namespace nTQVLKAET100 {
 
-// Writes the lines; throws tqerr::Exception on the first failed read.
+// Writes the lines; throws tqerr::Exception on the first failed read, and
+// when the lines could not be written (the stream is flushed).
 void listInterfaces(std::ostream& out);
 
 // listInterfaces with its failures reported on err; returns the exit status.

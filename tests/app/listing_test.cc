@@ -130,6 +130,28 @@ TEST(Listing, FailuresEndWithOneErrorLine) {
   }
 }
 
+// A listing that standard output refuses has failed: one report line, exit
+// status 1. With nothing to list, nothing was lost.
+TEST(Listing, OutputThatCannotBeWritten) {
+  struct Case {
+    const char* bench;
+    int exitStatus;
+    std::string err;
+  } cases[] = {
+      {"device d serial=1 ports=1 pid=2\ninterface d ae_ae\\0 node=/dev/x\n", 1,
+       "Error (-52012): {\"file\":\"app/listing\",\"line\":41,\"component\":\"tqvlkaepr\"}\n"},
+      {"", 0, ""},
+  };
+  for (const Case& c : cases) {
+    tSimRun run;
+    tqtest::SimOptions options;
+    options.stdoutPath = "/dev/full";
+    const SimResult result = run.run(c.bench, {}, options);
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.bench;
+    EXPECT_EQ(result.err, c.err) << c.bench;
+  }
+}
+
 // A driver file is tried ten times in a row before the read fails: nine
 // failed opens are ridden out, the tenth ends the listing.
 TEST(Listing, DriverFilesGetTenOpenAttempts) {

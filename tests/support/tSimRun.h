@@ -44,6 +44,7 @@ struct SimOptions {
   std::string program;                                   // empty: the tool
   std::vector<std::pair<std::string, std::string>> env;  // added or replaced
   std::vector<std::string> preload;                      // libraries preloaded before the simulator
+  std::string stdoutPath;  // empty: standard output is captured; else it goes there (/dev/full)
   int timeoutSeconds = 30;
 };
 
