@@ -18,8 +18,8 @@ using nTQAPAL000::tStatus;
 namespace {
 
 // Standard output refused the lines (a full disk, a closed pipe).
-constexpr tqerr::ErrorLocation kSiteOutputFailed = {"app/listing", 41,
-                                                    nTQAPAL000::kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteOutputFailed = {"app/listing", 41, nTQAPAL000::kComponentTool,
+                                                    "err"};
 
 // The lines must have reached the output: a listing that was not written
 // has failed, even though every device was read.

@@ -25,8 +25,7 @@ std::uint32_t queryPropertySize(iInterfaceProxy_ae& proxy, std::uint32_t port,
 // Reads the property's current value: the size query, then getProperty with a
 // receive buffer of that size. Read-only. Empty when status holds an error.
 std::vector<unsigned char> readPropertyValue(iInterfaceProxy_ae& proxy, std::uint32_t port,
-                                             std::uint32_t propertyId,
-                                             nTQAPAL000::tStatus& status);
+                                             std::uint32_t propertyId, nTQAPAL000::tStatus& status);
 
 // Writes size bytes at value to the property (setProperty).
 void writePropertyValue(iInterfaceProxy_ae& proxy, std::uint32_t port, std::uint32_t propertyId,

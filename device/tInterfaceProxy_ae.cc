@@ -134,13 +134,15 @@ void tInterfaceProxy_ae::aeRequest06(u32 a, u32 b, tCompactStatus& status) {
 
 void tInterfaceProxy_ae::setProperty(u32 port, u32 selector, u32 propertyId, const void* buffer,
                                      u32 bufferSize, tCompactStatus& status) {
-  send<ae::tPropertyRequest>(*this, ae::kSetProperty, status, propertyFields(port, selector, propertyId, buffer, bufferSize));
+  send<ae::tPropertyRequest>(*this, ae::kSetProperty, status,
+                             propertyFields(port, selector, propertyId, buffer, bufferSize));
 }
 
 void tInterfaceProxy_ae::getProperty(u32 port, u32 selector, u32 propertyId, void* buffer,
                                      u32 bufferSize, u32& size, tCompactStatus& status) {
   ae::tU32Reply reply;
-  if (send<ae::tPropertyRequest>(*this, ae::kGetProperty, reply, status, propertyFields(port, selector, propertyId, buffer, bufferSize))) {
+  if (send<ae::tPropertyRequest>(*this, ae::kGetProperty, reply, status,
+                                 propertyFields(port, selector, propertyId, buffer, bufferSize))) {
     size = reply.value;
   }
 }

@@ -50,8 +50,7 @@ bool planKey(tEntryPlan& plan) {
 }
 
 bool planValue(tEntryPlan& plan) {
-  const tPlanStep step =
-      plan.size == 1 || plan.size == 4 ? tPlanStep::kValue : tPlanStep::kSize;
+  const tPlanStep step = plan.size == 1 || plan.size == 4 ? tPlanStep::kValue : tPlanStep::kSize;
   if (!attempt(plan, step, [&] { convertSettingValue(plan.value, plan.size, plan.bytes); })) {
     return false;
   }

@@ -40,8 +40,8 @@ enum class tPlanStep {
 };
 
 struct tEntryPlan {
-  std::string key;    // as in the file
-  std::string value;  // as restore converts it: the file's text without double quotes
+  std::string key;              // as in the file
+  std::string value;            // as restore converts it: the file's text without double quotes
   tSettingKey parsed{0, 0, 0};  // valid once the key and property passed
   std::string devicePath;       // the device node; empty when none has the serial
   std::uint32_t size = 0;       // from the size query (or the offline size)

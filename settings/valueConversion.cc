@@ -31,8 +31,7 @@ std::string settingValueText(const std::string& rawValue) {
   return value;
 }
 
-void convertSettingValue(const std::string& value, std::uint32_t size,
-                         unsigned char (&bytes)[4]) {
+void convertSettingValue(const std::string& value, std::uint32_t size, unsigned char (&bytes)[4]) {
   switch (size) {
     case 4: {
       const std::uint32_t number = convertValue32(value);

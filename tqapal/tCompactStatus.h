@@ -66,7 +66,9 @@ void requestInto(tStatus& status, Request&& request) {
 }
 
 // Whether the block holds an error: a request then sends nothing.
-inline bool isFatal(const tCompactStatus& block) { return block.code < 0; }
+inline bool isFatal(const tCompactStatus& block) {
+  return block.code < 0;
+}
 
 }  // namespace nTQAPAL000
 }  // namespace nTQVLKAET100
