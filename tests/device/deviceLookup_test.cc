@@ -135,3 +135,44 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+// What a checker asks of the driver: planning an entry opens the device and
+// makes the size query, reading a value makes the size query and a read;
+// neither sends a write (0x200109).
+TEST(PlanAndRead, AskTheDriverAndWriteNothing) {
+  const std::string get = "ioctl dev=tq0 req=0x20010a in=64 out=36 port=";
+  struct Case {
+    const char* command;
+    const char* argument;
+    std::string out;
+    std::vector<std::string> log;
+  } cases[] = {
+      {"plan",
+       "1a5_0_linkspeed=\"10\"",
+       "plan step=8 path=[/dev/tqae0] size=4 bytes=0a000000\n",
+       {"open dev=tq0 node=/dev/tqae0",
+        get + "0 sel=0xffffffff prop=0x0013fff7 bufsize=0 value=- status=0:0:", "close dev=tq0"}},
+      {"plan",
+       "1a5_1_forcelinkdisable=10",
+       "plan step=6 path=[/dev/tqae0] size=1 bytes=\n",
+       {"open dev=tq0 node=/dev/tqae0",
+        get + "1 sel=0xffffffff prop=0x0210feea bufsize=0 value=- status=0:0:", "close dev=tq0"}},
+      {"plan", "3c9_0_linkspeed=1", "plan step=7 path=[] size=0 bytes=\n", {}},
+      {"plan", "1a5_0_linkspeedx=1", "plan step=1 path=[] size=0 bytes=\n", {}},
+      {"read",
+       "/dev/tqae0:1:0x13fff7",
+       "read value=00000000\n",
+       {"open dev=tq0 node=/dev/tqae0",
+        get + "1 sel=0xffffffff prop=0x0013fff7 bufsize=0 value=- status=0:0:",
+        get + "1 sel=0xffffffff prop=0x0013fff7 bufsize=4 value=- status=0:0:", "close dev=tq0"}},
+  };
+  for (const Case& c : cases) {
+    tSimRun run;
+    SimOptions options;
+    options.program = TQ_DEVICE_PROBE;
+    const SimResult result = run.run(tqtest::kTwoDeviceBench, {c.command, c.argument}, options);
+    EXPECT_EQ(result.exitStatus, 0) << c.argument << ": " << result.err;
+    EXPECT_EQ(result.out, c.out) << c.argument;
+    EXPECT_EQ(result.log, c.log) << c.argument;
+  }
+}

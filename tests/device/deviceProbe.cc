@@ -5,6 +5,9 @@
 //   requests NODE   opens NODE with tInterfaceProxy_ae and issues each of the
 //                   21 AE operations once, with a fresh status each; prints
 //                   one line per operation: its out-parameters and status
+//   plan KEY=VALUE  planEntry only (no write); prints the step reached, the
+//                   device path, the size and the bytes
+//   read NODE:PORT:PROPERTY  readPropertyValue; prints the value's bytes
 // A failure that is thrown is printed as the tool prints it ("Error (" ...)
 // and ends the run with status 1.
 #include <cstdint>
@@ -14,11 +17,14 @@
 #include <functional>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "app/reports.h"
 #include "device/deviceLookup.h"
+#include "device/propertyAccess.h"
 #include "device/tInterfaceProxy_ae.h"
 #include "error/Exception.h"
+#include "settings/entryPlan.h"
 #include "tqapal/tCompactStatus.h"
 #include "tqapal/tStatus.h"
 
@@ -104,6 +110,38 @@ void requests(const char* node) {
   line("aeRequest19", "", issue([&](tCompactStatus& st) { proxy.aeRequest19(a, b, c64, st); }));
 }
 
+std::string bytesHex(const unsigned char* bytes, std::size_t count) {
+  std::string text;
+  char digits[3];
+  for (std::size_t i = 0; i < count; ++i) {
+    std::snprintf(digits, sizeof(digits), "%02x", bytes[i]);
+    text += digits;
+  }
+  return text;
+}
+
+void plan(const std::string& entry) {
+  const std::size_t equals = entry.find('=');
+  nTQVLKAET100::tEntryPlan p =
+      nTQVLKAET100::planEntry(entry.substr(0, equals), entry.substr(equals + 1));
+  std::cout << "plan step=" << static_cast<int>(p.step) << " path=[" << p.devicePath
+            << "] size=" << p.size << " bytes=" << bytesHex(p.bytes, p.failed() ? 0 : p.size)
+            << "\n";
+}
+
+void read(const std::string& target) {
+  const std::size_t first = target.find(':');
+  const std::size_t second = target.find(':', first + 1);
+  tInterfaceProxy_ae proxy;
+  tStatus status;
+  proxy.open(target.substr(0, first), status);
+  const std::vector<unsigned char> value = nTQVLKAET100::readPropertyValue(
+      proxy, static_cast<u32>(std::stoul(target.substr(first + 1, second - first - 1))),
+      static_cast<u32>(std::stoul(target.substr(second + 1), nullptr, 0)), status);
+  nTQVLKAET100::nTQAPAL000::throwIfFatal(status);
+  std::cout << "read value=" << bytesHex(value.data(), value.size()) << "\n";
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -115,6 +153,10 @@ int main(int argc, char* argv[]) {
         std::cout << "[" << path << "]\n";
       } else if (std::strcmp(argv[i], "requests") == 0) {
         requests(argv[i + 1]);
+      } else if (std::strcmp(argv[i], "plan") == 0) {
+        plan(argv[i + 1]);
+      } else if (std::strcmp(argv[i], "read") == 0) {
+        read(argv[i + 1]);
       } else {
         std::cerr << "deviceProbe: unknown command " << argv[i] << "\n";
         return 2;

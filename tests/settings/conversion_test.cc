@@ -1,9 +1,11 @@
 #include <boost/lexical_cast.hpp>
+#include <exception>
 #include <string>
 #include <typeinfo>
 
 #include <gtest/gtest.h>
 
+#include "settings/entryPlan.h"
 #include "settings/valueConversion.h"
 
 namespace nTQVLKAET100 {
@@ -49,6 +51,47 @@ TEST(ConvertValue8, OneCharacterGivesItsCode) {
       ADD_FAILURE() << "no exception for '" << text << "'";
     } catch (const boost::bad_lexical_cast& error) {
       EXPECT_STREQ(typeid(error).name(), kConversionTypeName) << text;
+    }
+  }
+}
+
+// Planning without a driver: each step that can refuse an entry refuses it
+// with the exception restore would throw, and a ready plan holds the bytes.
+TEST(PlanEntryOffline, StopsWhereRestoreWouldFail) {
+  const int kUsualSize = -1;
+  struct Case {
+    const char* key;
+    const char* value;
+    int size;
+    tPlanStep step;
+    std::string bytes;  // of a ready plan
+    const char* failure;
+  } cases[] = {
+      {"1a5_0_linkspeed", "\"1000\"", kUsualSize, tPlanStep::kReady, std::string("\xe8\x03\0\0", 4),
+       ""},
+      {"1A5_0_ForceLinkDisable", "1", kUsualSize, tPlanStep::kReady, "1", ""},
+      {"1a5_0_linkspeed", "1", 1, tPlanStep::kReady, "1", ""},
+      {"1a5_0_", "1", kUsualSize, tPlanStep::kKey, "", "Invalid token found in settings INI."},
+      {"1a5_0_speed", "1", 4, tPlanStep::kProperty, "", "map::at"},
+      {"1a5_0_linkspeed", "0x10", kUsualSize, tPlanStep::kValue, "", kConversionText},
+      {"1a5_0_phystate", "1", 2, tPlanStep::kSize, "",
+       "The property size is incorrect. Verify the property ID."},
+  };
+  for (const Case& c : cases) {
+    const tEntryPlan plan =
+        c.size == kUsualSize ? planEntryOffline(c.key, c.value)
+                             : planEntryOffline(c.key, c.value, static_cast<std::uint32_t>(c.size));
+    EXPECT_EQ(plan.step, c.step) << c.key << "=" << c.value;
+    EXPECT_EQ(plan.failed(), c.failure[0] != 0) << c.key << "=" << c.value;
+    if (!plan.failed()) {
+      EXPECT_EQ(std::string(reinterpret_cast<const char*>(plan.bytes), plan.size), c.bytes)
+          << c.key;
+      continue;
+    }
+    try {
+      std::rethrow_exception(plan.failure);
+    } catch (const std::exception& error) {
+      EXPECT_STREQ(error.what(), c.failure) << c.key << "=" << c.value;
     }
   }
 }
