@@ -9,7 +9,6 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 namespace tqsim {
@@ -93,6 +92,23 @@ bool parseStatus(const std::string& text, Fault& f) {
   return true;
 }
 
+// The words a fault of each kind reads; any other word on its line is a
+// mistake, not a selector to ignore.
+bool takesWord(FaultKind kind, const std::string& key) {
+  if (key == "from" || key == "times") return true;
+  switch (kind) {
+    case FaultKind::ioctl:
+      return key == "seq" || key == "dev" || key == "port" || key == "prop" || key == "req" ||
+             key == "errno" || key == "status";
+    case FaultKind::glob:
+      return key == "result";
+    case FaultKind::fread:
+      return key == "path";
+    default:
+      return key == "path" || key == "errno";
+  }
+}
+
 bool parseFault(const std::vector<std::string>& words, Fault& f, std::string& why) {
   if (words.size() < 2) {
     why = "fault needs a kind";
@@ -110,6 +126,10 @@ bool parseFault(const std::vector<std::string>& words, Fault& f, std::string& wh
   f.kind = k->second;
   for (std::size_t i = 2; i < words.size(); ++i) {
     Word w = splitWord(words[i]);
+    if (!takesWord(f.kind, w.key)) {
+      why = "fault " + words[1] + " takes no word '" + words[i] + "'";
+      return false;
+    }
     bool ok = w.hasValue;
     if (!ok) {
     } else if (w.key == "seq") {
@@ -189,6 +209,10 @@ bool parseLine(const std::vector<std::string>& words, Bench& bench, std::string&
   if (kind == "device") {
     if (words.size() < 2) {
       why = "device needs a directory name";
+      return false;
+    }
+    if (words[1].find('=') != std::string::npos) {
+      why = "device needs a directory name before its words, not '" + words[1] + "'";
       return false;
     }
     if (findDevice(bench, words[1]) != nullptr) {
@@ -287,6 +311,10 @@ bool parseLine(const std::vector<std::string>& words, Bench& bench, std::string&
   if (kind == "fault") {
     Fault f;
     if (!parseFault(words, f, why)) return false;
+    if (!f.device.empty() && findDevice(bench, f.device) == nullptr) {
+      why = "fault names device '" + f.device + "', which no device line declared before it";
+      return false;
+    }
     bench.faults.push_back(f);
     return true;
   }
@@ -352,14 +380,28 @@ bool parseBench(const std::string& text, Bench& bench, std::string& error) {
 }
 
 bool readBenchFile(const std::string& path, Bench& bench, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read bench file " + path;
+  // Read to the end with the error of every call kept: a directory opens
+  // and fails only on reading, and must not pass for an empty bench.
+  std::string text;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int readError = fd < 0 ? errno : 0;
+  char buffer[4096];
+  while (readError == 0) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      readError = errno;
+    }
+  }
+  if (fd >= 0) ::close(fd);
+  if (readError != 0) {
+    error = "cannot read bench file " + path + ": " + std::strerror(readError);
     return false;
   }
-  std::ostringstream all;
-  all << in.rdbuf();
-  return parseBench(all.str(), bench, error);
+  return parseBench(text, bench, error);
 }
 
 bool buildTree(const Bench& bench, const std::string& root, std::string& error) {

@@ -110,7 +110,11 @@ void finish() {
   g_state = nullptr;
 }
 
-[[noreturn]] void die(const std::string& why) {
+// Stops the program before it runs, removing the tree made so far (unless
+// TQSIM_KEEP asks for it): nothing of a run that never started stays behind.
+[[noreturn]] void die(const std::string& why, const std::string& tree = std::string(),
+                      bool keep = false) {
+  if (!tree.empty() && !keep) nftw(tree.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
   std::string text = "tqsim: " + why + "\n";
   ssize_t ignored = ::write(2, text.data(), text.size());
   (void)ignored;
@@ -120,7 +124,10 @@ void finish() {
 __attribute__((constructor)) void start() {
   Busy busy;
   const char* benchPath = getenv("TQSIM_BENCH");
-  if (benchPath == nullptr || *benchPath == 0) return;
+  if (benchPath == nullptr) return;
+  // Set but empty is a mistake (a variable that did not expand, say); taken
+  // as unset it would let the program reach the real system.
+  if (*benchPath == 0) die("TQSIM_BENCH is set but empty; name a bench file or unset it");
   tqsim::Bench bench;
   std::string error;
   if (!tqsim::readBenchFile(benchPath, bench, error)) die(error);
@@ -130,17 +137,23 @@ __attribute__((constructor)) void start() {
   std::vector<char> name(templ.begin(), templ.end());
   name.push_back(0);
   if (mkdtemp(name.data()) == nullptr) die("cannot create a directory from " + templ);
-  auto* state = new State;
-  state->root = name.data();
-  const char* keep = getenv("TQSIM_KEEP");
-  state->keep = keep != nullptr && strcmp(keep, "1") == 0;
-  if (!tqsim::buildTree(bench, state->root, error)) die(error);
-  if (mkdir((state->root + "/unreadable").c_str(), 0755) != 0) die("cannot build the tree");
+  const std::string root = name.data();
+  const char* keepText = getenv("TQSIM_KEEP");
+  const bool keep = keepText != nullptr && strcmp(keepText, "1") == 0;
+  if (!tqsim::buildTree(bench, root, error)) die(error, root, keep);
+  if (mkdir((root + "/unreadable").c_str(), 0755) != 0) die("cannot build the tree", root, keep);
+  int logFd = -1;
   const char* logPath = getenv("TQSIM_LOG");
   if (logPath != nullptr && *logPath != 0) {
-    state->logFd = ::open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (state->logFd < 0) die(std::string("cannot open the log ") + logPath);
+    logFd = ::open(logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (logFd < 0) {
+      die(std::string("cannot open the log ") + logPath + ": " + strerror(errno), root, keep);
+    }
   }
+  auto* state = new State;
+  state->root = root;
+  state->keep = keep;
+  state->logFd = logFd;
   state->driver = std::make_unique<tqsim::Driver>(std::move(bench));
   g_state = state;
   atexit(finish);

@@ -22,6 +22,17 @@ rm -rf "$WORK"
 mkdir -p "$WORK"
 WORK=$(realpath "$WORK")
 
+# The README's scenario table lists every scenario file, and only those.
+listed=$(awk '/^\| scenario \|/ { table = 1; next }
+              table && !/^\|/ { exit }
+              table && /^\| `/ { split($0, cell, "`"); print cell[2] }' "$HERE/README.md" | sort)
+present=$(for file in "$HERE"/scenarios/*.scn; do basename "$file" .scn; done | sort)
+if [ "$listed" != "$present" ]; then
+  echo "simulator: the scenario table of $HERE/README.md does not match scenarios/:"
+  diff <(echo "$listed") <(echo "$present") | sed -n 's/^</  listed, no file:/p; s/^>/  not listed:/p'
+  exit 1
+fi
+
 passed=0
 failed=0
 skipped=0

@@ -1,9 +1,12 @@
 #include <boost/lexical_cast.hpp>
+#include <cstdio>
 #include <exception>
 #include <string>
 #include <typeinfo>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/readmeTable.h"
 
 #include "settings/entryPlan.h"
 #include "settings/valueConversion.h"
@@ -37,6 +40,24 @@ TEST(ConvertValue32, RejectedWithTheConversionError) {
       EXPECT_STREQ(typeid(error).name(), kConversionTypeName) << text;
       EXPECT_STREQ(error.what(), kConversionText) << text;
     }
+  }
+}
+
+// The README's table of 4-byte values and the bytes written for them.
+TEST(ConvertValue32, ReadmeTableMatches) {
+  const auto rows = tqtest::readmeTable("| 4-byte value | bytes written (as the log's `value=`) |");
+  ASSERT_GE(rows.size(), 8u);
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 2u);
+    if (row[1] == "bad lexical cast") {
+      EXPECT_THROW(convertValue32(row[0]), boost::bad_lexical_cast) << row[0];
+      continue;
+    }
+    const std::uint32_t value = convertValue32(row[0]);
+    char bytes[9];
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(&value);
+    std::snprintf(bytes, sizeof bytes, "%02x%02x%02x%02x", b[0], b[1], b[2], b[3]);
+    EXPECT_EQ(bytes, row[1]) << row[0];
   }
 }
 

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/reloc/relocation_dir.h"
+#include "tests/support/readmeTable.h"
 #include "tests/support/tSimRun.h"
 
 namespace {
@@ -434,6 +435,27 @@ TEST(Restore, SystemFaultsEndTheRunWithOneReportLine) {
               result.logStartingWith("close dev=").size())
         << c.name;
     EXPECT_TRUE(result.logStartingWith("leak").empty()) << c.name;
+  }
+}
+
+// The README's table of report lines by cause: each row's bench lines give
+// its report line, exactly, with exit status 1 ("(none" rows: a clean run).
+TEST(Restore, ReadmeReportLines) {
+  const auto rows = tqtest::readmeTable("| cause | bench lines | report line |");
+  ASSERT_GE(rows.size(), 12u);
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 3u);
+    Restore restore;
+    restore.writeSettings(
+        "[PortSetting]\n1a5_0_linkspeed=10\n2b7_0_linkspeed=10\n3c9_0_linkspeed=10\n");
+    std::string bench = row[1];
+    const std::string documented = "/var/lib/tq-vlnk/tqvlkae.ini";
+    if (bench.find(documented) != std::string::npos)
+      bench.replace(bench.find(documented), documented.size(), restore.settingsPath());
+    const SimResult result = restore.restore(std::string(kBench) + bench + "\n");
+    const bool clean = row[2].rfind("(none", 0) == 0;
+    EXPECT_EQ(result.exitStatus, clean ? 0 : 1) << row[0];
+    EXPECT_EQ(result.err, clean ? "" : row[2] + "\n") << row[0];
   }
 }
 

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/bench.h"
+#include "tests/support/readmeTable.h"
+
 namespace nTQVLKAET100 {
 namespace {
 
@@ -93,6 +96,38 @@ TEST(ParseSettingKey, Rejected) {
     } catch (const std::exception& error) {
       EXPECT_STREQ(error.what(), c.what) << c.key;
     }
+  }
+}
+
+// The README's property table: every name, its identifier and the size the
+// simulated driver reports unless a bench says otherwise.
+TEST(LookupPropertyId, ReadmeTableMatches) {
+  const auto rows = tqtest::readmeTable("| property word | identifier | usual size |");
+  ASSERT_EQ(rows.size(), 7u);
+  const auto sizes = tqsim::defaultPropertySizes();
+  EXPECT_EQ(sizes.size(), 7u);
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 3u);
+    const std::uint32_t id = std::stoul(row[1], nullptr, 16);
+    EXPECT_EQ(lookupPropertyId(row[0]), id) << row[0];
+    ASSERT_EQ(sizes.count(id), 1u) << row[0];
+    EXPECT_EQ(std::to_string(sizes.at(id)), row[2]) << row[0];
+  }
+}
+
+// The README's table of keys and the serial and port they name.
+TEST(ParseSettingKey, ReadmeTableMatches) {
+  const auto rows = tqtest::readmeTable("| key | serial | port |");
+  ASSERT_GE(rows.size(), 8u);
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 3u);
+    if (row[1] == "invalid key") {
+      EXPECT_THROW(parseSettingKey(row[0]), std::runtime_error) << row[0];
+      continue;
+    }
+    const tSettingKey key = parseSettingKey(row[0]);
+    EXPECT_EQ(key.serialNumber, std::stoul(row[1], nullptr, 16)) << row[0];
+    EXPECT_EQ(key.port, std::stoul(row[2])) << row[0];
   }
 }
 

@@ -73,6 +73,19 @@ TEST(SimBench, RejectsMalformedLinesNamingThem) {
       {"fault read errno=EIO", "bench line 1: fault needs path= and errno="},
       {"fault open path=/x/y", "bench line 1: fault needs path= and errno="},
       {"fault teleport", "bench line 1: unknown fault kind 'teleport'"},
+      // A fault on a device that is not there would never fire.
+      {"device d\nfault ioctl dev=tq9 errno=EIO",
+       "bench line 2: fault names device 'tq9', which no device line declared before it"},
+      {"fault ioctl dev=d errno=EIO\ndevice d",
+       "bench line 1: fault names device 'd', which no device line declared before it"},
+      // The name forgotten: the first word would become a directory.
+      {"device serial=1 ports=1 pid=1",
+       "bench line 1: device needs a directory name before its words, not 'serial=1'"},
+      // Words of another kind of line are not silently ignored.
+      {"fault ioctl path=/x errno=EIO", "bench line 1: fault ioctl takes no word 'path=/x'"},
+      {"fault glob result=aborted errno=EIO", "bench line 1: fault glob takes no word 'errno=EIO'"},
+      {"fault fread path=/x errno=EIO", "bench line 1: fault fread takes no word 'errno=EIO'"},
+      {"fault flock path=/x errno=EIO port=1", "bench line 1: fault flock takes no word 'port=1'"},
   };
   for (const auto& c : cases) {
     Bench b;

@@ -1,5 +1,7 @@
 // The preloaded simulator seen from a client that makes the tool's calls.
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <string>
@@ -269,11 +271,49 @@ TEST(SimPreload, IoctlOnOtherDescriptorsPassesThrough) {
   EXPECT_TRUE(r.log.empty());
 }
 
-TEST(SimPreload, BadBenchStopsTheRunWithItsLine) {
-  tSimRun run;
-  SimResult r = client(run, "device d serial=1\nwidget x\n", {"list"});
-  EXPECT_EQ(r.exitStatus, 125);
-  EXPECT_EQ(r.err, "tqsim: bench line 2: unknown line kind 'widget'\n");
+// A mistake in the bench or the environment stops the program before it
+// runs, with exit status 125, and leaves nothing under TQSIM_DIR.
+TEST(SimPreload, MistakesStopTheRunAndLeaveNoTree) {
+  struct Case {
+    const char* bench;
+    std::vector<std::pair<std::string, std::string>> env;  // @ stands for the run's directory
+    const char* err;                                        // likewise
+  } cases[] = {
+      {"device d serial=1\nwidget x\n", {}, "tqsim: bench line 2: unknown line kind 'widget'\n"},
+      {"", {{"TQSIM_BENCH", "@"}}, "tqsim: cannot read bench file @: Is a directory\n"},
+      {"", {{"TQSIM_BENCH", ""}},
+       "tqsim: TQSIM_BENCH is set but empty; name a bench file or unset it\n"},
+      // Stopped after the tree was built.
+      {kTwoDevices, {{"TQSIM_LOG", "@/missing/log"}},
+       "tqsim: cannot open the log @/missing/log: No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    tSimRun run;
+    auto at = [&run](std::string text) {
+      for (auto p = text.find('@'); p != std::string::npos; p = text.find('@'))
+        text.replace(p, 1, run.dir());
+      return text;
+    };
+    const std::string trees = run.dir() + "/trees";
+    ASSERT_EQ(::mkdir(trees.c_str(), 0755), 0);
+    SimOptions options;
+    options.program = TQ_SIM_CLIENT;
+    options.env = {{"TQSIM_DIR", trees}};
+    for (const auto& [key, value] : c.env) options.env.emplace_back(key, at(value));
+    SimResult r = run.run(c.bench, {"list"}, options);
+    EXPECT_EQ(r.exitStatus, 125) << c.err;
+    EXPECT_EQ(r.err, at(c.err));
+    EXPECT_EQ(r.out, "") << c.err;
+    DIR* dir = ::opendir(trees.c_str());
+    ASSERT_NE(dir, nullptr);
+    std::vector<std::string> left;
+    while (const dirent* entry = ::readdir(dir)) {
+      if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+        left.push_back(entry->d_name);
+    }
+    ::closedir(dir);
+    EXPECT_TRUE(left.empty()) << c.err << left.front();
+  }
 }
 
 TEST(SimPreload, HungProgramIsStoppedAtTheTimeout) {
