@@ -35,10 +35,17 @@ TQ_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Whole runs of the tool under valgrind memcheck (the ctest label memcheck).
 TQ_MEMCHECK_PACKAGES=(valgrind)
 
-# tq_build DIR [CMAKE ARGS...]: configures (once) and builds DIR.
+# tq_build PRESET DIR [BUILD ARGS...]: configures DIR with the configure
+# preset PRESET of CMakePresets.json (DIR may differ from the preset's own
+# build directory) and builds it; the configure output is shown only when
+# configuring fails.
 tq_build() {
-  local dir=$1
-  shift
-  cmake -S "$TQ_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir"
+  local preset=$1 dir=$2 log
+  shift 2
+  if ! log=$(cmake --preset "$preset" -S "$TQ_ROOT" -B "$dir" 2>&1); then
+    printf '%s\n' "$log" >&2
+    echo "configuring $dir (preset $preset) failed" >&2
+    return 1
+  fi
+  cmake --build "$dir" "$@"
 }

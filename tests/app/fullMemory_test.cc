@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/reloc/relocation_dir.h"
+#include "tests/support/reports.h"
 #include "tests/support/tSimRun.h"
 
 namespace {
@@ -28,7 +29,6 @@ using tqtest::kTwoDeviceBench;
 // relocation table and the path layer, the path layer's own out-of-memory
 // code, the relocation library failing for a key, the settings reader's read
 // error, and std::bad_alloc from the layers that throw it.
-const char kPathException[] = "Exception (N12nTQVLKAET10010nENSPAN00014cExceptionBaseE): ";
 const char kMemoryFull[] = "0xFFFF34E0";
 
 // Without the sanitizers' allocator and without valgrind: both replace the
@@ -136,7 +136,7 @@ TEST_F(FullMemory, EveryAllocationOfARestore) {
   const std::set<std::string> reports = failEachAllocation({"-r"});
   // The layers that report a full memory as -52000 did so, and the others
   // reached the report as std::bad_alloc.
-  EXPECT_EQ(reports.count(kPathException + std::string(kMemoryFull) + "\n"), 1u);
+  EXPECT_EQ(reports.count(tqtest::pathReport(kMemoryFull)), 1u);
   EXPECT_EQ(reports.count("Exception (St9bad_alloc): std::bad_alloc\n"), 1u);
 }
 
@@ -150,7 +150,7 @@ TEST_F(FullMemory, RelocationBufferFailsTheRunBeforeAnyRequest) {
   const SimResult result = run({"-r"}, "size=255 times=1");
   EXPECT_EQ(result.logStartingWith("fault alloc n=").size(), 1u);
   EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_EQ(result.err, kPathException + std::string(kMemoryFull) + "\n");
+  EXPECT_EQ(result.err, tqtest::pathReport(kMemoryFull));
   EXPECT_TRUE(result.logStartingWith("open dev=").empty());
   EXPECT_TRUE(result.logStartingWith("leak").empty());
 }

@@ -18,6 +18,7 @@
 
 #include "tests/reloc/relocation_dir.h"
 #include "tests/support/readmeTable.h"
+#include "tests/support/reports.h"
 #include "tests/support/tSimRun.h"
 
 namespace {
@@ -337,7 +338,7 @@ TEST(Restore, SettingsDirectoryThatCannotBeComputed) {
   restore.run().writeFile("tqrelocations.conf", "a line without an equals sign\n");
   const SimResult result = restore.restore();
   EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_EQ(result.err, "Exception (N12nTQVLKAET10010nENSPAN00014cExceptionBaseE): 0xFFFF34DA\n");
+  EXPECT_EQ(result.err, tqtest::pathReport("0xFFFF34DA"));
   EXPECT_TRUE(result.log.empty());
 }
 

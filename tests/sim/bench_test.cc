@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 
 #include <fstream>
-#include <sstream>
 
+#include "tests/support/files.h"
 #include "tests/support/tSimRun.h"
 
 namespace {
@@ -95,13 +95,6 @@ TEST(SimBench, RejectsMalformedLinesNamingThem) {
   }
 }
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
 TEST(SimBench, BuildsTheDriverTree) {
   tqtest::tSimRun scratch;
   Bench b;
@@ -115,12 +108,12 @@ TEST(SimBench, BuildsTheDriverTree) {
   const std::string root = scratch.dir() + "/tree";
   ASSERT_TRUE(tqsim::buildTree(b, root, error)) << error;
   const std::string dev = root + "/tq/d";
-  EXPECT_EQ(slurp(dev + "/deviceProperties/SerialNum"), "\x04\x03\x02\x01");
-  EXPECT_EQ(slurp(dev + "/deviceProperties/NumPorts"), std::string("\x02\0", 2));
+  EXPECT_EQ(tqtest::readFile(dev + "/deviceProperties/SerialNum"), "\x04\x03\x02\x01");
+  EXPECT_EQ(tqtest::readFile(dev + "/deviceProperties/NumPorts"), std::string("\x02\0", 2));
   struct stat st;
   ASSERT_EQ(stat((dev + "/deviceProperties/PID").c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
-  EXPECT_EQ(slurp(dev + "/deviceInterfaces/ae_ae\\0/interfacePath"), "/dev/tqae0");
+  EXPECT_EQ(tqtest::readFile(dev + "/deviceInterfaces/ae_ae\\0/interfacePath"), "/dev/tqae0");
   // The tree cannot be built where its root cannot be made.
   EXPECT_FALSE(tqsim::buildTree(b, scratch.dir() + "/missing/parent", error));
   EXPECT_NE(error.find("cannot build the driver tree"), std::string::npos);

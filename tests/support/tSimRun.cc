@@ -13,15 +13,10 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tests/support/files.h"
+
 namespace tqtest {
 namespace {
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
 
 int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
   return ::remove(path);
@@ -167,10 +162,9 @@ SimResult tSimRun::run(const std::string& bench, const std::vector<std::string>&
   }
   if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
   if (WIFSIGNALED(status)) result.exitStatus = 128 + WTERMSIG(status);
-  result.out = readAll(outPath);
-  result.err = readAll(errPath);
-  std::istringstream log(readAll(logPath));
-  for (std::string line; std::getline(log, line);) result.log.push_back(line);
+  result.out = readFile(outPath);
+  result.err = readFile(errPath);
+  result.log = readLines(logPath);
   return result;
 }
 

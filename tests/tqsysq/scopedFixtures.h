@@ -1,6 +1,7 @@
 // Test fixtures of the path libraries: a temporary directory removed with
 // everything in it at the end of the scope, an environment variable set or
-// unset for the scope, and running a command to capture its output.
+// unset for the scope, and running a command to capture its output
+// (readFile comes from tests/support/files.h).
 #ifndef TESTS_TQSYSQ_SCOPEDFIXTURES_H_
 #define TESTS_TQSYSQ_SCOPEDFIXTURES_H_
 
@@ -12,6 +13,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "tests/support/files.h"
 
 namespace tqtest {
 
@@ -77,11 +80,6 @@ inline std::string runCommand(const std::string& command) {
     pclose(pipe);
   }
   return output;
-}
-
-inline std::string readFile(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace tqtest

@@ -3,7 +3,13 @@
 // the call go on to the next definition (the simulated driver, then the C
 // library). It lets a test see which file the running tool looked for, even
 // when that file does not exist.
+//
+// An open of a path that starts with TQ_OPEN_ABSENT (when set and not empty)
+// is logged and then fails with ENOENT without reaching the file system: a
+// test can let the tool look for a file at a host path, such as the default
+// settings file, without the host's own file ever being read.
 #include <dlfcn.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdarg.h>
 #include <stdlib.h>
@@ -37,6 +43,22 @@ void logPath(const char* path) {
   close(fd);
 }
 
+bool absent(const char* path) {
+  const char* prefix = getenv("TQ_OPEN_ABSENT");
+  if (path == nullptr || prefix == nullptr || *prefix == 0) return false;
+  return strncmp(path, prefix, strlen(prefix)) == 0;
+}
+
+// Logs path, then opens it with next unless it is absent.
+int logAndOpen(OpenFunction next, const char* path, int flags, mode_t mode) {
+  logPath(path);
+  if (absent(path)) {
+    errno = ENOENT;
+    return -1;
+  }
+  return next(path, flags, mode);
+}
+
 mode_t modeOf(int flags, va_list args) {
   return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(args, int)) : 0;
 }
@@ -51,8 +73,7 @@ __attribute__((visibility("default"))) int open(const char* path, int flags, ...
   va_start(args, flags);
   const mode_t mode = modeOf(flags, args);
   va_end(args);
-  logPath(path);
-  return next(path, flags, mode);
+  return logAndOpen(next, path, flags, mode);
 }
 
 __attribute__((visibility("default"))) int open64(const char* path, int flags, ...) {
@@ -61,20 +82,17 @@ __attribute__((visibility("default"))) int open64(const char* path, int flags, .
   va_start(args, flags);
   const mode_t mode = modeOf(flags, args);
   va_end(args);
-  logPath(path);
-  return next(path, flags, mode);
+  return logAndOpen(next, path, flags, mode);
 }
 
 __attribute__((visibility("default"))) int __open_2(const char* path, int flags) {
   static const OpenFunction next = nextOpen("open");
-  logPath(path);
-  return next(path, flags, 0);
+  return logAndOpen(next, path, flags, 0);
 }
 
 __attribute__((visibility("default"))) int __open64_2(const char* path, int flags) {
   static const OpenFunction next = nextOpen("open64");
-  logPath(path);
-  return next(path, flags, 0);
+  return logAndOpen(next, path, flags, 0);
 }
 
 }  // extern "C"
