@@ -86,8 +86,8 @@ base=$WORK/base-$key.tar
 if [ ! -f "$base" ]; then
   rm -f "$WORK"/base-*.tar
   say "mmdebstrap $SUITE ($packages)"
-  nice mmdebstrap --quiet "${options[@]}" "$SUITE" "$base.part" "${sources[@]}" ||
-    die "mmdebstrap failed"
+  nice mmdebstrap --quiet --format=tar "${options[@]}" "$SUITE" "$base.part" "${sources[@]}" >"$WORK/mmdebstrap.log" 2>&1 ||
+    { tail -n 30 "$WORK/mmdebstrap.log" >&2; die "mmdebstrap failed"; }
   mv "$base.part" "$base"
 fi
 
@@ -133,7 +133,7 @@ say "systemd-analyze security: $(grep -o 'exposure level.*' "$WORK/security.log"
 
 # A fixed machine id: no first-boot setup. No login prompts.
 echo 4a5f3c1d2b6e4f8091a2b3c4d5e6f708 >"$stage/etc/machine-id"
-for getty in getty@.service serial-getty@.service console-getty.service; do
+for getty in getty@.service serial-getty@.service console-getty.service getty-static.service; do
   ln -sf /dev/null "$stage/etc/systemd/system/$getty"
 done
 # The kernel's module lists and the test driver module, for modprobe.
@@ -141,7 +141,7 @@ modules=$stage/lib/modules/$version
 mkdir -p "$modules/extra"
 cp "$kernel/lib/modules/$version"/modules.* "$modules/"
 cp "$module" "$modules/extra/"
-depmod -b "$stage" "$version"
+chroot "$stage" depmod "$version"
 
 # Scenario files: the restore of the kernel tier (its setup, settings file,
 # driver log and values) and bad-entry.scn here.

@@ -9,6 +9,12 @@ data=/usr/local/lib/tqboot
 control=/proc/tqtest/control
 ini=/var/lib/tq-vlnk/tqvlkae.ini
 exec 3>/dev/ttyS1
+# For the console log: where the boot's time went.
+{
+	echo "checks start at $(cut -d' ' -f1 /proc/uptime)s," \
+		"systemd started at $(($(systemctl show -P UserspaceTimestampMonotonic) / 1000000))s"
+	systemd-analyze blame --no-pager | head -n 8
+} >/dev/ttyS0 2>&1
 
 # Starts of the unit in this boot ("Starting ..." journal entries).
 starts() {
