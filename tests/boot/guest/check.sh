@@ -36,11 +36,11 @@ wait_for_run() {
 	while [ "$(starts)" -le "$before" ] || systemctl list-jobs --no-legend | grep -q "$unit" ||
 		[ "$(systemctl show -P ActiveState "$unit")" = activating ]; do
 		tries=$((tries + 1))
-		[ $tries -gt 600 ] && break
-		sleep 0.1
+		[ $tries -gt 240 ] && break
+		sleep 0.5
 	done
 	udevadm settle
-	sleep 3
+	sleep 2
 	echo "--- starts"
 	echo $(($(starts) - before))
 }
@@ -70,19 +70,18 @@ boot)
 	} >&3
 	cp /proc/tqtest/log /run/unit.log
 
-	# The same restore without the sandbox, by hand, with the unit
-	# kept from starting on the new devices.
+	# The same restore without the sandbox, by hand, on the same devices
+	# (no new device, so the unit is not started again): the driver log
+	# grows by the same requests.
 	{
 		echo "=== sandbox"
-		systemctl mask --runtime --quiet "$unit"
-		new_devices "$data/restore.setup"
-		udevadm settle
+		lines=$(wc -l </proc/tqtest/log)
 		tqvlkaepropinit --restore
 		echo "--- exit"
 		echo $?
 		echo "--- driver log compared with the unit's"
-		diff /run/unit.log /proc/tqtest/log && echo same
-		systemctl unmask --runtime --quiet "$unit"
+		tail -n +$((lines + 1)) /proc/tqtest/log >/run/hand.log
+		diff /run/unit.log /run/hand.log && echo same
 	} >&3 2>&1
 
 	{
