@@ -21,7 +21,17 @@ tq_install_packages() {
   fi
 }
 
-TQ_BUILD_PACKAGES=(cmake ninja-build g++ libboost-dev libboost-program-options-dev libgtest-dev libgmock-dev)
+TQ_BUILD_PACKAGES=(cmake ninja-build g++ libboost-dev libboost-program-options-dev libgtest-dev libgmock-dev
+  scdoc pkg-config)
+
+# The Debian package (scripts/package) and its checks: the packaging tools and
+# the man page and unit linters. The package's own build dependencies come
+# from debian/control (tq_install_build_dependencies).
+TQ_PACKAGING_PACKAGES=(dpkg-dev debhelper lintian groff mandoc systemd)
+
+# The systemd boot tier (tests/boot): a Debian root file system built with
+# mmdebstrap, booted under QEMU (besides the kernel tier's packages).
+TQ_BOOT_TIER_PACKAGES=(mmdebstrap qemu-system-x86 cpio eatmydata)
 
 # The kernel tier (tests/kernel): QEMU, a static busybox for the guest, and
 # what kbuild needs beside the kernel packages that the tier fetches itself:
@@ -34,6 +44,18 @@ TQ_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # Whole runs of the tool under valgrind memcheck (the ctest label memcheck).
 TQ_MEMCHECK_PACKAGES=(valgrind)
+
+# tq_install_build_dependencies SOURCE_DIR: installs the Build-Depends of
+# SOURCE_DIR/debian/control that are missing (tests are not built there).
+tq_install_build_dependencies() {
+  local source=$1
+  if ! (cd "$source" && dpkg-checkbuilddeps -P nocheck >/dev/null 2>&1); then
+    echo "installing the build dependencies of debian/control"
+    tq_sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    tq_sudo env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq \
+      --no-install-recommends -P nocheck "$source"
+  fi
+}
 
 # tq_build PRESET DIR [BUILD ARGS...]: configures DIR with the configure
 # preset PRESET of CMakePresets.json (DIR may differ from the preset's own

@@ -1,0 +1,271 @@
+#!/usr/bin/env bash
+# The systemd boot tier: the built Debian package installed into a minimal
+# Debian 12 root file system and booted, with systemd as init, under QEMU with
+# the kernel tier's Debian kernel and the test driver module (kmod/).
+#
+#   run.sh WORKDIR KERNEL_CACHE [DEB]
+#
+# DEB defaults to $TQ_DEB, then to the newest build/tqvlkaepropinit_*.deb
+# that scripts/package left. KERNEL_CACHE is the kernel tier's work
+# directory, whose kernel and module are reused (tests/kernel/kernel.sh).
+# The root file system's base (mmdebstrap: minbase, systemd-sysv, udev, kmod
+# and the package's dependencies) is cached in WORKDIR, keyed by its
+# package list, the apt sources and the mmdebstrap version.
+#
+# Checks the package's units in the root (systemd-analyze verify, and the
+# security exposure at most 3.5), then boots twice: with the driver loaded
+# at boot (scenarios boot, sandbox, bad-entry) and without it (no-driver,
+# late-load). Exit status: 0 all passed, 1 a mismatch or a broken step, 77
+# when QEMU, mmdebstrap, apt sources, root rights or the package are
+# missing (1 then as well when TQ_REQUIRE_ALL_TIERS=1).
+set -euo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+ROOT=$(cd "$HERE/../.." && pwd)
+mkdir -p "$1" "$2"
+WORK=$(realpath "$1")
+KCACHE=$(realpath "$2")
+DEB=${3:-${TQ_DEB:-}}
+BOOT_TIMEOUT=${TQ_BOOT_TIMEOUT:-300}
+SUITE=bookworm
+
+say() { echo "boot tier: $*"; }
+die() {
+  echo "boot tier: $*" >&2
+  exit 1
+}
+source "$ROOT/tests/support/tier.sh"
+skip() { tq_tier_unavailable boot "$*"; }
+
+for program in qemu-system-x86_64 mmdebstrap; do
+  command -v "$program" >/dev/null || skip "$program is not installed (scripts/test installs it)"
+done
+[ "$(id -u)" -eq 0 ] || skip "building the root file system needs root"
+sources=()
+for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+  [ -s "$file" ] && grep -q "^[^#]" "$file" && sources+=("$file")
+done
+[ "${#sources[@]}" -gt 0 ] || skip "no apt sources configured"
+if [ -z "$DEB" ]; then
+  DEB=$(ls -t "$ROOT"/build/tqvlkaepropinit_*.deb 2>/dev/null | head -n 1)
+fi
+[ -n "$DEB" ] && [ -f "$DEB" ] || skip "no package built (run scripts/package)"
+DEB=$(realpath "$DEB")
+say "package $DEB"
+started=$SECONDS
+
+# --- kernel and module ------------------------------------------------------
+
+source "$ROOT/tests/kernel/kernel.sh"
+tq_kernel_prepare "$KCACHE" boot
+
+# --- root file system ---------------------------------------------------------
+
+# The package's dependencies go into the cached base, so that dpkg installs
+# the package alone.
+depends=$(dpkg-deb -f "$DEB" Depends | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g' | grep . | sort -u)
+packages=$(printf '%s\n' systemd-sysv udev kmod $depends | sort -u | paste -sd, -)
+# Documentation is left out of the root: it makes the image bigger and the
+# boot slower, and nothing in the guest reads it.
+options=(--variant=minbase "--include=$packages"
+  --dpkgopt='path-exclude=/usr/share/man/*' --dpkgopt='path-exclude=/usr/share/doc/*'
+  --dpkgopt='path-exclude=/usr/share/locale/*' --dpkgopt='path-exclude=/usr/share/info/*')
+# /usr merged by the hook, without the usrmerge package and the perl it
+# pulls in; dpkg without fsync when eatmydata is there.
+options+=(--hook-dir=/usr/share/mmdebstrap/hooks/merged-usr)
+[ -d /usr/share/mmdebstrap/hooks/eatmydata ] && command -v eatmydata >/dev/null &&
+  options+=(--hook-dir=/usr/share/mmdebstrap/hooks/eatmydata)
+key=$({
+  printf '%s\n' "$SUITE" "${options[@]}"
+  mmdebstrap --version
+  cat "${sources[@]}"
+} | sha256sum | cut -c1-16)
+base=$WORK/base-$key.tar
+if [ ! -f "$base" ]; then
+  rm -f "$WORK"/base-*.tar
+  say "mmdebstrap $SUITE ($packages)"
+  nice mmdebstrap --quiet --format=tar "${options[@]}" "$SUITE" "$base.part" "${sources[@]}" >"$WORK/mmdebstrap.log" 2>&1 ||
+    { tail -n 30 "$WORK/mmdebstrap.log" >&2; die "mmdebstrap failed"; }
+  mv "$base.part" "$base"
+fi
+
+stage=$WORK/root
+rm -rf "$stage"
+mkdir -p "$stage"
+tar -x -C "$stage" -f "$base"
+
+# The package, installed as an administrator would.
+cp "$DEB" "$stage/tmp/"
+chroot "$stage" dpkg -i "/tmp/$(basename "$DEB")" >"$WORK/dpkg.log" 2>&1 ||
+  {
+    cat "$WORK/dpkg.log" >&2
+    die "dpkg -i failed"
+  }
+rm "$stage/tmp/$(basename "$DEB")"
+wants=$stage/etc/systemd/system/multi-user.target.wants
+[ -L "$wants/tqvlkaepropinit.service" ] || die "the package did not enable tqvlkaepropinit.service"
+! ls "$stage"/etc/systemd/system/*.wants/tqvlkaepropinit-resume.service >/dev/null 2>&1 ||
+  die "the package enabled the opt-in tqvlkaepropinit-resume.service"
+
+# --- the units, checked in the root --------------------------------------------
+
+manuals=$WORK/manuals
+rm -rf "$manuals"
+dpkg-deb -x "$DEB" "$manuals"
+units=(tqvlkaepropinit.service tqvlkaepropinit-resume.service)
+# Documentation= is checked against the package's own manual pages.
+if ! MANPATH=$manuals/usr/share/man systemd-analyze verify --root="$stage" \
+  "${units[@]/#//lib/systemd/system/}" >"$WORK/verify.log" 2>&1 || [ -s "$WORK/verify.log" ]; then
+  cat "$WORK/verify.log" >&2
+  die "systemd-analyze verify is not clean"
+fi
+say "systemd-analyze verify: clean (${units[*]})"
+if ! systemd-analyze security --offline=true --root="$stage" --threshold=35 \
+  tqvlkaepropinit.service >"$WORK/security.log" 2>&1; then
+  grep -v '^✓' "$WORK/security.log" >&2
+  die "security exposure of tqvlkaepropinit.service above 3.5"
+fi
+say "systemd-analyze security: $(grep -o 'exposure level.*' "$WORK/security.log")"
+
+# --- guest ----------------------------------------------------------------------
+
+# A fixed machine id: no first-boot setup. No login prompts.
+echo 4a5f3c1d2b6e4f8091a2b3c4d5e6f708 >"$stage/etc/machine-id"
+for getty in getty@.service serial-getty@.service console-getty.service getty-static.service; do
+  ln -sf /dev/null "$stage/etc/systemd/system/$getty"
+done
+# The kernel's module lists and the test driver module, for modprobe.
+modules=$stage/lib/modules/$version
+mkdir -p "$modules/extra"
+cp "$kernel/lib/modules/$version"/modules.* "$modules/"
+cp "$module" "$modules/extra/"
+chroot "$stage" depmod "$version"
+
+# Scenario files: the restore of the kernel tier (its setup, settings file,
+# driver log and values) and bad-entry.scn here.
+split() {
+  local dir=$WORK/split/$(basename "$1" .scn)
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  awk -v dir="$dir" '/^@@ / { out = dir "/" $2; printf "" > out; next } out != "" { print > out }' "$1"
+  echo "$dir"
+}
+restore=$(split "$ROOT/tests/kernel/scenarios/restore.scn")
+bad=$(split "$HERE/bad-entry.scn")
+data=$stage/usr/local/lib/tqboot
+mkdir -p "$data" "$stage/var/lib/tq-vlnk"
+cp "$restore/setup" "$data/restore.setup"
+cp "$bad/setup" "$data/bad-entry.setup"
+cp "$bad/ini" "$data/bad-entry.ini"
+cp "$restore/ini" "$stage/var/lib/tq-vlnk/tqvlkae.ini"
+install -m 0755 "$HERE/guest/check.sh" "$data/check.sh"
+for unit in tqboot-bench.service tqboot-check.service; do
+  cp "$HERE/guest/$unit" "$stage/etc/systemd/system/"
+done
+mkdir -p "$stage/etc/systemd/system/sysinit.target.wants"
+ln -sf ../tqboot-bench.service "$stage/etc/systemd/system/sysinit.target.wants/"
+ln -sf ../tqboot-check.service "$wants/"
+
+say "pack the root ($(du -sm "$stage" | cut -f1) MiB)"
+(cd "$stage" && find . | cpio -o -H newc --quiet) >"$WORK/root.cpio"
+
+# --- expectations -----------------------------------------------------------------
+
+expected=$WORK/expected
+actual=$WORK/actual
+rm -rf "$expected" "$actual"
+mkdir -p "$expected" "$actual"
+{
+  echo "--- starts"
+  echo 1
+  echo "--- unit"
+  echo "condition=yes result=success is-failed=inactive"
+  echo "--- log"
+  cat "$restore/log"
+  echo "--- values"
+  cat "$restore/values"
+} >"$expected/boot"
+printf '%s\n' "--- exit" 0 "--- driver log compared with the unit's" same >"$expected/sandbox"
+{
+  echo "--- starts"
+  echo 1
+  echo "--- unit"
+  echo "condition=yes result=exit-code is-failed=failed"
+  echo "--- journal"
+  cat "$bad/stderr"
+  echo "--- log"
+  cat "$bad/log"
+  echo "--- values"
+  cat "$bad/values"
+} >"$expected/bad-entry"
+printf '%s\n' "--- starts" 0 "--- unit" "condition=no result=success is-failed=inactive" \
+  "--- failed units" >"$expected/no-driver"
+{
+  echo "--- starts"
+  echo 1
+  echo "--- unit"
+  echo "condition=yes result=success is-failed=inactive"
+  echo "--- log"
+  cat "$restore/log"
+  echo "--- values"
+  cat "$restore/values"
+} >"$expected/late-load"
+
+# --- boots --------------------------------------------------------------------------
+
+# guest SCENARIO [KERNEL ARGUMENTS...]: one boot; its results in
+# $WORK/results-SCENARIO.txt, carriage returns dropped.
+guest() {
+  local scenario=$1 begin=$SECONDS status
+  shift
+  local console=$WORK/console-$scenario.log results=$WORK/results-$scenario.txt
+  rm -f "$console" "$results" "$results.raw"
+  set +e
+  # no_timer_check: under a busy host the emulated timer can be too slow
+  # for the kernel's IO-APIC timer check, which then panics at boot.
+  timeout --kill-after=10 "$BOOT_TIMEOUT" qemu-system-x86_64 \
+    -accel tcg -m 1536M -smp 1 -nodefaults -no-user-config -display none -no-reboot \
+    -kernel "$vmlinuz" -initrd "$WORK/root.cpio" \
+    -append "console=ttyS0 rdinit=/sbin/init panic=-1 no_timer_check quiet loglevel=3 systemd.show_status=false tq.scenario=$scenario $*" \
+    -serial "file:$console" -serial "file:$results.raw" </dev/null
+  status=$?
+  set -e
+  say "boot $scenario: guest ran $((SECONDS - begin))s, qemu status $status"
+  tr -d '\r' <"$results.raw" >"$results" 2>/dev/null || true
+}
+
+# The two boots run side by side, one emulated processor each.
+say "boot twice (at most ${BOOT_TIMEOUT}s)"
+guest boot modules_load=tqtest &
+guest late &
+wait
+for scenario in boot late; do
+  results=$WORK/results-$scenario.txt
+  if ! grep -qx '=== end' "$results"; then
+    echo "--- console" >&2
+    tail -n 40 "$WORK/console-$scenario.log" >&2 || true
+    echo "--- results" >&2
+    cat "$results" >&2 || true
+    die "the guest of boot $scenario did not finish (timeout or crash)"
+  fi
+  awk -v dir="$actual" '
+    /^=== / { out = (substr($0, 5) == "end") ? "" : dir "/" substr($0, 5); if (out != "") printf "" > out; next }
+    out != "" { print > out }
+  ' "$results"
+done
+
+passed=0
+failed=0
+for name in boot sandbox bad-entry no-driver late-load; do
+  if [ -f "$actual/$name" ] && diff -u --label "expected/$name" --label "actual/$name" \
+    "$expected/$name" "$actual/$name"; then
+    say "PASS $name"
+    passed=$((passed + 1))
+  else
+    [ -f "$actual/$name" ] || echo "no result for $name" >&2
+    say "FAIL $name"
+    failed=$((failed + 1))
+  fi
+done
+say "$passed passed, $failed failed, $((SECONDS - started))s"
+[ "$failed" -eq 0 ]
