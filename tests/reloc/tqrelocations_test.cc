@@ -116,7 +116,7 @@ TEST(RelocationLibrary, Comments) {
       {"bindir = /srv/bin        # -> moved\n", 8, "/srv/bin"},
       {"bindir = /srv/bin\t# tab before\n", 8, "/srv/bin"},
       {"  # indented = comment\nbindir = /b\n", 2, "/b"},
-      {"bindir = /srv/a#b\n", 9, "/srv/a#b"},
+      {"bindir = /srv/a#b\n", 8, "/srv/a#b"},
       {"bindir#x = /b\n", 0, ""},
       {"bindir = # nothing but a comment\n", -1, ""},
       {"bindir # = /b\n", -1, ""},
