@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -70,6 +71,10 @@ TEST(RelocationLibrary, ConfigurationBesideTheLibrary) {
   EXPECT_GT(tree.ask("bindir", &text), 0);
   EXPECT_EQ(text, tree.root() + "/opt/bin");
   EXPECT_EQ(tree.ask("datarootdir"), 0);
+  // Read on the first call only: later calls answer from memory.
+  std::ofstream(tree.root() + "/lib/tqrelocations.conf") << "sharedstatedir = /elsewhere\n";
+  EXPECT_EQ(tree.ask("sharedstatedir", &text), 10);
+  EXPECT_EQ(text, "/srv/state");
 }
 
 TEST(RelocationLibrary, ConfigurationInTheTreesEtc) {
@@ -98,6 +103,53 @@ TEST(RelocationLibrary, Failures) {
     Tree tree("lib/tqrelocations.conf", c.config);
     EXPECT_EQ(tree.ask(c.key), c.result) << c.name;
   }
+}
+
+// "#" starts a comment at the start of a line or after white space; elsewhere
+// it belongs to the text.
+TEST(RelocationLibrary, Comments) {
+  struct Case {
+    const char* config;
+    int result;
+    const char* dir;
+  } cases[] = {
+      {"bindir = /srv/bin        # -> moved\n", 8, "/srv/bin"},
+      {"bindir = /srv/bin\t# tab before\n", 8, "/srv/bin"},
+      {"  # indented = comment\nbindir = /b\n", 2, "/b"},
+      {"bindir = /srv/a#b\n", 8, "/srv/a#b"},
+      {"bindir#x = /b\n", 0, ""},
+      {"bindir = # nothing but a comment\n", -1, ""},
+      {"bindir # = /b\n", -1, ""},
+  };
+  for (const Case& c : cases) {
+    Tree tree("lib/tqrelocations.conf", c.config);
+    std::string text;
+    EXPECT_EQ(tree.ask("bindir", &text), c.result) << c.config;
+    if (c.result > 0) {
+      EXPECT_EQ(text, c.dir) << c.config;
+    }
+  }
+}
+
+// The sample configuration of reloc/README.md, pasted as it stands into
+// <tree>/etc, moves what its comments say.
+TEST(RelocationLibrary, ReadmeSample) {
+  std::ifstream readme(TQ_RELOCATION_README);
+  ASSERT_TRUE(readme.is_open());
+  std::string sample;
+  bool inSample = false;
+  for (std::string line; std::getline(readme, line);) {
+    if (line == "    # <prefix>/etc/tqrelocations.conf") inSample = true;
+    if (inSample && line.compare(0, 4, "    ") != 0) break;
+    if (inSample) sample += line.substr(4) + "\n";
+  }
+  ASSERT_NE(sample, "");
+  Tree tree("etc/tqrelocations.conf", sample);
+  std::string text;
+  EXPECT_GT(tree.ask("sharedstatedir", &text), 0);
+  EXPECT_EQ(text, tree.root() + "/var/lib");
+  EXPECT_GT(tree.ask("datarootdir", &text), 0);
+  EXPECT_EQ(text, "/srv/tq/share");
 }
 
 TEST(RelocationLibrary, LongestDirectoryFitsTheBuffer) {
