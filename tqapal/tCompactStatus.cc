@@ -2,13 +2,14 @@
 
 #include <cstring>
 
-#include "error/mergeRule.h"
 
 namespace nTQVLKAET100 {
 namespace nTQAPAL000 {
 
 void compactFromStatus(tCompactStatus& compact, const tStatus& full) {
-  if (!tqerr::mergeTakes(compact.code, full.code)) return;
+  // Not the merge rule: a transport failure replaces whatever the block holds
+  // but an error, warnings and success alike, line and file included.
+  if (compact.code < 0) return;
   compact.code = static_cast<std::int32_t>(full.code);
   if (full.structSize < kStatusFullSize) {
     compact.line = 0;
