@@ -8,7 +8,9 @@
 
 #include <boost/property_tree/ptree.hpp>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace nTQVLKAET100 {
 
@@ -23,9 +25,18 @@ std::string settingsFilePath();
 // Lock and descriptor are released on every exit.
 boost::property_tree::ptree loadSettingsFile();
 
-// The parse step of loadSettingsFile on bytes already read: the text ends at
-// the first zero byte or after size bytes, and goes through the INI reader.
-// Throws the reader's error (an ini_parser_error) for syntax errors.
+// The file at path read whole under a shared lock, as loadSettingsFile reads
+// its own; nothing (errno as open left it) when it cannot be opened. Throws
+// as loadSettingsFile does for fstat, read and lock failures.
+std::optional<std::string> readSettingsFile(const std::string& path);
+
+// The text that the settings readers see in the bytes of the file: up to the
+// first zero byte, or all size bytes.
+std::string_view settingsText(const char* bytes, std::size_t size);
+
+// The parse step of loadSettingsFile on bytes already read: settingsText
+// goes through the INI reader. Throws the reader's error (an
+// ini_parser_error) for syntax errors.
 boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t size);
 
 }  // namespace nTQVLKAET100

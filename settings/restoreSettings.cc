@@ -19,6 +19,10 @@ using nTQAPAL000::tCompactStatusAdaptor;
 using nTQAPAL000::tStatus;
 using nTQAPAL000::throwIfFatal;
 
+std::string unquotedValue(const std::string& value) {
+  return boost::algorithm::erase_all_copy(value, "\"");
+}
+
 std::uint32_t convertValue32(const std::string& value) {
   try {
     return boost::lexical_cast<std::uint32_t>(value);
@@ -85,9 +89,7 @@ void restoreSettings() {
   if (tree.find(kPortSettingSection) == tree.not_found()) return;
   const boost::property_tree::ptree& section = tree.get_child(kPortSettingSection);
   for (const auto& entry : section) {
-    std::string value = entry.second.data();
-    boost::algorithm::erase_all(value, "\"");
-    applyPortSetting(entry, value);
+    applyPortSetting(entry, unquotedValue(entry.second.data()));
   }
 }
 

@@ -21,6 +21,10 @@ void restoreSettings();
 void applyPortSetting(const boost::property_tree::ptree::value_type& entry,
                       const std::string& value);
 
+// An entry's value as restore converts it: its text with every double quote
+// removed, wherever it stands.
+std::string unquotedValue(const std::string& value);
+
 // The value conversions for the two property sizes the driver may report;
 // both throw the conversion error (boost::bad_lexical_cast).
 std::uint32_t convertValue32(const std::string& value);
