@@ -42,6 +42,7 @@ TEST(SettingsLines, AgreesWithTheIniReader) {
       // A bad header is passed over: its entries go to the section before it.
       {"[a]\nk=1\n[b]\nj=1\n[a]\nj=2\n", "5:duplicate section name;6:duplicate key name;"},
       {"a=1\n[a]\nk=1\n", "2:duplicate section name;"},
+      {"[a]\nk=1\n[b]\n[a]\n", "4:duplicate section name;"},
       {"k=1\nk=2\n[s]\nK=1\nk=1\nk=1", "2:duplicate key name;6:duplicate key name;"},
       {"[PortSetting\nabc\n  =1\n[x]\nk=1\nk=2\n[x]\n[y",
        "1:unmatched '[';2:'=' character not found in line;"
