@@ -143,6 +143,7 @@ tSettingsLines readSettingsLines(const char* bytes, std::size_t size) {
     start = end + 1;
   }
   reader.finish();
+  if (text.size() < size) result.zeroByteLine = number;
   return result;
 }
 

@@ -58,6 +58,9 @@ struct tSettingsLines {
   // The text starts with a UTF-8 byte-order mark, which the reader takes for
   // part of the first line.
   bool byteOrderMark = false;
+  // The line of the zero byte at which the text ends (what follows it is
+  // never read), 0 when the text has none.
+  unsigned long zeroByteLine = 0;
   // Entries before the first section header (the reader keeps them at the
   // top of its tree; restore never reads them).
   std::vector<tSettingsEntry> topEntries;

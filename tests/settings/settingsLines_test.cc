@@ -94,7 +94,9 @@ TEST(SettingsLines, LinesAndSectionsForTheChecker) {
   for (const tSettingsSection* s : lines.sectionsDifferingInCase("PortSetting"))
     lookalikes.push_back(s->line);
   EXPECT_EQ(lookalikes, (std::vector<unsigned long>{2, 6}));
+  EXPECT_EQ(lines.zeroByteLine, 0u);
   EXPECT_FALSE(readSettingsLines("[PortSetting]", 13).byteOrderMark);
+  EXPECT_EQ(readSettingsLines("a=1\n\0\nb=2\n", 9).zeroByteLine, 2u);
 }
 
 }  // namespace
