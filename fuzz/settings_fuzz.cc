@@ -9,7 +9,6 @@
 // exception, a crash, or a conversion that disagrees with the documented
 // value grammar is a finding.
 #include <algorithm>
-#include <boost/algorithm/string/erase.hpp>
 #include <boost/lexical_cast.hpp>
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
@@ -117,8 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto section = tree.find("PortSetting");
   if (section == tree.not_found()) return 0;
   for (const auto& entry : section->second) {
-    std::string value = entry.second.data();
-    boost::algorithm::erase_all(value, "\"");
+    const std::string value = nTQVLKAET100::settingValueText(entry.second.data());
     check(value.find('"') == std::string::npos, "a quote survived the quote removal");
     checkKey(entry.first);
     checkValue(value);
