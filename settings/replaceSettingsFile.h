@@ -7,7 +7,8 @@
 // mode 0644, and its missing directories, mode 0755, when absent) and hold it
 // until the end; check that the file still holds what the caller rewrote;
 // create a temporary file in the same directory exclusively (mkstemp: never
-// through an existing name or link) with the old file's owner and mode; write
+// through an existing name or link) with the old file's owner and mode (a
+// caller that may not give it that owner fails rather than change it); write
 // the new content, fsync it, rename it over the file, fsync the directory.
 // A path that is a symbolic link stays one: the file it points to is
 // replaced, in that file's directory (a link that points nowhere is refused).
