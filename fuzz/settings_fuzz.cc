@@ -4,24 +4,31 @@
 // "PortSetting" section then loses its double quotes and goes through the key
 // grammar, the property table and both value conversions.
 //
+// The same bytes as an old settings file rewritten by a store with a fixed
+// set of captured values: storeRewriteDifference must find nothing.
+//
 // Failures the tool reports (reader errors, "Invalid token found in settings
 // INI.", "map::at", the conversion error) are expected results; any other
 // exception, a crash, or a conversion that disagrees with the documented
 // value grammar is a finding.
 #include <algorithm>
-#include <boost/algorithm/string/erase.hpp>
 #include <boost/lexical_cast.hpp>
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "fuzz/fuzzCheck.h"
+#include "fuzz/storeRewriteDifference.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/valueConversion.h"
 #include "settings/settingKey.h"
+#include "settings/storeRewrite.h"
 
 namespace {
 
@@ -105,9 +112,42 @@ void checkKey(const std::string& key) {
   }
 }
 
+nTQVLKAET100::tCapturedValue captured(std::uint32_t serial, std::uint32_t port, const char* name,
+                                      std::uint32_t size, std::uint32_t value) {
+  nTQVLKAET100::tCapturedValue v{serial, port, lookupPropertyId(name), size, {0, 0, 0, 0}};
+  if (size == 4) {
+    std::memcpy(v.bytes, &value, sizeof value);
+  } else {
+    v.bytes[0] = static_cast<unsigned char>(value);
+  }
+  return v;
+}
+
+// Values of every kind: in place or appended, quoted, repeated, left out.
+void checkRewrite(const std::uint8_t* data, std::size_t size) {
+  static const std::vector<nTQVLKAET100::tCapturedValue> values = {
+      captured(0x1a5, 0, "linkspeed", 4, 1000),
+      captured(0x1a5, 0, "portmode", 1, ' '),
+      captured(0x1a5, 1, "portmode", 4, 0xFFFFFFFF),
+      captured(0x1a5, 0, "forcelinkdisable", 1, '1'),
+      captured(0x1a5, 0, "phystate", 1, '"'),
+      captured(0x3c9, 2, "jumboframes", 1, ';'),
+      captured(0x1a5, 0, "linkspeed", 4, 100),
+      captured(0, 0, "sleepcapabilityconfigured", 1, 0x85),
+      captured(0x1a5, 1, "interruptmoderation", 2, 1),
+      captured(0x3c9, 0, "linkspeed", 1, '#'),
+  };
+  const std::string_view old(reinterpret_cast<const char*>(data), size);
+  const std::string difference =
+      tqfuzz::storeRewriteDifference(old, values, nTQVLKAET100::rewriteSettings(old, values));
+  if (!difference.empty()) std::fprintf(stderr, "%s\n", difference.c_str());
+  check(difference.empty(), "a store's rewrite differs from the expected entries");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  checkRewrite(data, size);
   boost::property_tree::ptree tree;
   try {
     tree = nTQVLKAET100::parseSettingsText(reinterpret_cast<const char*>(data), size);
@@ -117,8 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto section = tree.find("PortSetting");
   if (section == tree.not_found()) return 0;
   for (const auto& entry : section->second) {
-    std::string value = entry.second.data();
-    boost::algorithm::erase_all(value, "\"");
+    const std::string value = nTQVLKAET100::settingValueText(entry.second.data());
     check(value.find('"') == std::string::npos, "a quote survived the quote removal");
     checkKey(entry.first);
     checkValue(value);

@@ -76,24 +76,28 @@ std::size_t readWhole(int fd, char* buffer, std::size_t size) {
   return total;
 }
 
-boost::property_tree::ptree readAndParse(int fd) {
+std::string readAll(int fd) {
   struct stat info;
   if (::fstat(fd, &info) != 0) {
     throw std::runtime_error("The INI file size could not be read.");
   }
-  if (info.st_size <= 0) return boost::property_tree::ptree();
+  if (info.st_size <= 0) return std::string();
   const std::size_t size = static_cast<std::size_t>(info.st_size);
   std::string bytes(size, '\0');
-  const std::size_t count = readWhole(fd, &bytes[0], size);
-  return parseSettingsText(bytes.data(), count);
+  bytes.resize(readWhole(fd, &bytes[0], size));
+  return bytes;
 }
 
 }  // namespace
 
+std::string_view settingsText(const char* bytes, std::size_t size) {
+  return std::string_view(bytes, strnlen(bytes, size));
+}
+
 boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t size) {
   boost::property_tree::ptree tree;
-  // The text ends at the first zero byte of the content.
-  TextBuffer buffer(const_cast<char*>(bytes), strnlen(bytes, size));
+  const std::string_view text = settingsText(bytes, size);
+  TextBuffer buffer(const_cast<char*>(text.data()), text.size());
   std::istream stream(&buffer);
   try {
     boost::property_tree::read_ini(stream, tree);
@@ -114,7 +118,7 @@ bool isMissingFileError(int errnoValue) {
   return errnoValue == ENOENT || errnoValue == ENOTDIR;
 }
 
-std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& path) {
+std::optional<std::string> readSettingsBytes(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY);
   if (fd == -1) {
     if (isMissingFileError(errno)) return std::nullopt;
@@ -124,7 +128,13 @@ std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& p
   tqafa::FileLock lock(fd);
   lock.lockShared();
   UnlockOnExit unlocker(lock);
-  return readAndParse(fd);
+  return readAll(fd);
+}
+
+std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& path) {
+  const std::optional<std::string> bytes = readSettingsBytes(path);
+  if (!bytes) return std::nullopt;
+  return parseSettingsText(bytes->data(), bytes->size());
 }
 
 boost::property_tree::ptree loadSettingsFile() {

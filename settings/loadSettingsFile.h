@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace nTQVLKAET100 {
 
@@ -26,6 +27,11 @@ std::string settingsFilePath();
 // failure of open is a read failure.
 bool isMissingFileError(int errnoValue);
 
+// The bytes of the settings file at path, read whole under the shared lock;
+// nullopt when it is missing. Throws as readSettingsFile does for every other
+// failure. The checker reads the same bytes that restore parses.
+std::optional<std::string> readSettingsBytes(const std::string& path);
+
 // Reads and parses the settings file at path; nullopt when it is missing.
 // Throws std::runtime_error("The INI file could not be read.") when it
 // cannot be opened or read, std::runtime_error for an fstat failure,
@@ -37,9 +43,13 @@ std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& p
 // missing.
 boost::property_tree::ptree loadSettingsFile();
 
-// The parse step of loadSettingsFile on bytes already read: the text ends at
-// the first zero byte or after size bytes, and goes through the INI reader.
-// Throws the reader's error (an ini_parser_error) for syntax errors.
+// The text that the settings readers see in the bytes of the file: up to the
+// first zero byte, or all size bytes.
+std::string_view settingsText(const char* bytes, std::size_t size);
+
+// The parse step of loadSettingsFile on bytes already read: settingsText
+// goes through the INI reader. Throws the reader's error (an
+// ini_parser_error) for syntax errors.
 boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t size);
 
 }  // namespace nTQVLKAET100

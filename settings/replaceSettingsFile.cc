@@ -1,0 +1,250 @@
+#include "settings/replaceSettingsFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "error/JsonStatus.h"
+#include "tqapal/errors.h"
+
+namespace nTQVLKAET100 {
+
+using nTQAPAL000::kComponentTool;
+using nTQAPAL000::tStatus;
+
+namespace {
+
+// One site per step of the sequence.
+constexpr const char* kFile = "settings/replaceSettingsFile";
+constexpr tqerr::ErrorLocation kSiteResolve = {kFile, 1, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteDirectory = {kFile, 2, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteOpen = {kFile, 3, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteNotRegular = {kFile, 4, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteLock = {kFile, 5, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteRead = {kFile, 6, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteTemporary = {kFile, 7, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteOwnerMode = {kFile, 8, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteWrite = {kFile, 9, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteSync = {kFile, 10, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteRename = {kFile, 11, kComponentTool, "err"};
+constexpr tqerr::ErrorLocation kSiteDirectorySync = {kFile, 12, kComponentTool, "err"};
+
+// How often a writer starts again on a file that another writer replaced
+// while it waited for the lock.
+constexpr int kLockAttempts = 100;
+
+// Records the error number of the call that just failed (read first: nothing
+// may run between the failing call and this); returns false.
+bool recordErrno(tStatus& status, const tqerr::ErrorLocation& site) {
+  const int failure = errno;
+  setCode(status, nTQAPAL000::mapErrno(failure), site);
+  return false;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { reset(-1); }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int get() const { return fd_; }
+  // Hands the descriptor over without closing it.
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// Where the file and its directory are: a symbolic link is followed to the
+// file it names.
+struct tPlace {
+  std::string file;
+  std::string directory;
+  std::string name;
+};
+
+bool resolve(const std::string& path, tPlace& place, tStatus& status) {
+  place.file = path;
+  struct stat info;
+  if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    char* target = ::realpath(path.c_str(), nullptr);
+    if (target == nullptr) return recordErrno(status, kSiteResolve);
+    place.file = target;
+    std::free(target);
+  }
+  const std::size_t slash = place.file.rfind('/');
+  place.directory = slash == std::string::npos ? "."
+                    : slash == 0               ? "/"
+                                               : place.file.substr(0, slash);
+  place.name = place.file.substr(slash == std::string::npos ? 0 : slash + 1);
+  return true;
+}
+
+// Creates the missing directories of the path, mode 0755 whatever the umask.
+bool makeDirectories(const std::string& directory, tStatus& status) {
+  for (std::size_t end = directory.find('/', 1);; end = directory.find('/', end + 1)) {
+    const std::string part = directory.substr(0, end);
+    if (::mkdir(part.c_str(), 0755) == 0) {
+      if (::chmod(part.c_str(), 0755) != 0) return recordErrno(status, kSiteDirectory);
+    } else if (errno != EEXIST) {
+      return recordErrno(status, kSiteDirectory);
+    }
+    if (end == std::string::npos) return true;
+  }
+}
+
+// Opens the file (creating it, mode 0644, when absent) and takes the
+// exclusive lock on the inode that the path still names.
+int openLocked(const tPlace& place, struct stat& info, tStatus& status) {
+  for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+    const char* file = place.file.c_str();
+    Descriptor fd(::open(file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0 && errno == ENOENT) {
+      if (!makeDirectories(place.directory, status)) return -1;
+      fd.reset(::open(file, O_RDONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+      if (fd.get() < 0 && errno == EEXIST) continue;
+      if (fd.get() >= 0 && ::fchmod(fd.get(), 0644) != 0) return recordErrno(status, kSiteOpen);
+    }
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) return recordErrno(status, kSiteOpen);
+    if (!S_ISREG(info.st_mode)) {
+      setCode(status, tqapalerr_invalidParameter, kSiteNotRegular);
+      return -1;
+    }
+    int locked;
+    do {
+      locked = ::flock(fd.get(), LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) return recordErrno(status, kSiteLock);
+    struct stat now;
+    if (::lstat(file, &now) == 0 && now.st_dev == info.st_dev && now.st_ino == info.st_ino) {
+      return fd.release();
+    }
+  }
+  errno = EBUSY;
+  recordErrno(status, kSiteLock);
+  return -1;
+}
+
+// Removes what a killed run left: "." + name + ".new-" + 6 characters.
+void removeStaleTemporaries(const tPlace& place) {
+  const std::string prefix = "." + place.name + ".new-";
+  DIR* directory = ::opendir(place.directory.c_str());
+  if (directory == nullptr) return;
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::string name = entry->d_name;
+    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+      ::unlinkat(::dirfd(directory), entry->d_name, 0);
+    }
+  }
+  ::closedir(directory);
+}
+
+// Whether the locked file holds exactly expected.
+bool holds(int fd, std::string_view expected, bool& same, tStatus& status) {
+  char buffer[8192];
+  std::size_t offset = 0;
+  for (;;) {
+    const ssize_t count = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(offset));
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return recordErrno(status, kSiteRead);
+    const std::size_t length = static_cast<std::size_t>(count);
+    if (length == 0 || expected.size() - offset < length ||
+        std::memcmp(buffer, expected.data() + offset, length) != 0) {
+      same = length == 0 && offset == expected.size();
+      return true;
+    }
+    offset += length;
+  }
+}
+
+bool writeWhole(int fd, std::string_view bytes, tStatus& status) {
+  while (!bytes.empty()) {
+    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return recordErrno(status, kSiteWrite);
+    bytes.remove_prefix(static_cast<std::size_t>(count));
+  }
+  return true;
+}
+
+// The temporary file as the old one was: owner, then mode (a change of
+// owner clears set-user-ID bits); then the content, on disk.
+bool fillTemporary(int fd, const struct stat& old, std::string_view bytes, tStatus& status) {
+  struct stat created;
+  if (::fstat(fd, &created) != 0) return recordErrno(status, kSiteOwnerMode);
+  if ((created.st_uid != old.st_uid || created.st_gid != old.st_gid) &&
+      ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    return recordErrno(status, kSiteOwnerMode);
+  }
+  if (::fchmod(fd, old.st_mode & 07777) != 0) return recordErrno(status, kSiteOwnerMode);
+  if (!writeWhole(fd, bytes, status)) return false;
+  if (::fsync(fd) != 0) return recordErrno(status, kSiteSync);
+  return true;
+}
+
+// The new content in a file of its own, created exclusively next to the old
+// one; its path, or empty after a failure (and no file).
+std::string writeTemporary(const tPlace& place, const struct stat& old, std::string_view bytes,
+                           tStatus& status) {
+  std::string path = place.directory + "/." + place.name + ".new-XXXXXX";
+  const int fd = ::mkostemp(&path[0], O_CLOEXEC);
+  if (fd < 0) {
+    recordErrno(status, kSiteTemporary);
+    return std::string();
+  }
+  bool written = fillTemporary(fd, old, bytes, status);
+  if (::close(fd) != 0 && written) written = recordErrno(status, kSiteWrite);
+  if (written) return path;
+  ::unlink(path.c_str());
+  return std::string();
+}
+
+}  // namespace
+
+bool replaceSettingsFile(const std::string& path, std::string_view expectedOld,
+                         std::string_view newBytes, tStatus& status) {
+  if (nTQAPAL000::isFatal(status)) return false;
+  tPlace place;
+  if (!resolve(path, place, status)) return false;
+  struct stat old;
+  // Held until the end, when closing it releases the lock.
+  Descriptor lock(openLocked(place, old, status));
+  if (lock.get() < 0) return false;
+  removeStaleTemporaries(place);
+  bool same = false;
+  if (!holds(lock.get(), expectedOld, same, status) || !same) return false;
+  const std::string temporary = writeTemporary(place, old, newBytes, status);
+  if (temporary.empty()) return false;
+  if (::rename(temporary.c_str(), place.file.c_str()) != 0) {
+    recordErrno(status, kSiteRename);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  Descriptor directory(::open(place.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (directory.get() < 0 || ::fsync(directory.get()) != 0) {
+    return recordErrno(status, kSiteDirectorySync);
+  }
+  return true;
+}
+
+bool replaceSettingsFile(const std::string& path, std::string_view expectedOld,
+                         std::string_view newBytes) {
+  return nTQAPAL000::throwingStep(
+      [&](tStatus& status) { return replaceSettingsFile(path, expectedOld, newBytes, status); });
+}
+
+}  // namespace nTQVLKAET100
