@@ -284,6 +284,23 @@ bool parseLine(const std::vector<std::string>& words, Bench& bench, std::string&
     bench.sizes[id] = size;
     return true;
   }
+  if (kind == "value") {
+    std::uint32_t port = 0, id = 0;
+    std::string bytes;
+    bool ok = words.size() == 5 && findDevice(bench, words[1]) != nullptr;
+    for (std::size_t i = 2; ok && i < words.size(); ++i) {
+      Word w = splitWord(words[i]);
+      ok = w.hasValue && ((w.key == "port" && parseU32(w.value, port)) ||
+                          (w.key == "prop" && parseU32(w.value, id)) ||
+                          (w.key == "hex" && parseHex(w.value, bytes)));
+    }
+    if (!ok) {
+      why = "value needs a declared device, port=<n>, prop=<id> and hex=<bytes>";
+      return false;
+    }
+    bench.values[std::make_tuple(words[1], port, id)] = bytes;
+    return true;
+  }
   if (kind == "fault") {
     Fault f;
     if (!parseFault(words, f, why)) return false;
