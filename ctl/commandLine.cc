@@ -68,7 +68,8 @@ const tCommand kCommands[] = {
      "\n"
      "Compares, entry by entry, the value restore would leave on the port (later\n"
      "entries win, then forcelinkdisable 0 on every port) with the live value.\n"
-     "Exit status 0 when every entry is in sync, 1 when one is not, 2 for trouble.\n",
+     "Exit status 0 when every entry is in sync (or names an absent device, which\n"
+     "restore skips), 1 when one is not, 2 for trouble.\n",
      true, false},
 };
 

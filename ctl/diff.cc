@@ -72,10 +72,7 @@ class tDiff {
     planEntries(*section);
     settle();
     writeOutput(out);
-    for (const tDiffRow& row : rows_) {
-      if (row.state != tEntryState::kInSync) return kCtlFound;
-    }
-    return kCtlClean;
+    return inSync() ? kCtlClean : kCtlFound;
   }
 
  private:
@@ -200,9 +197,11 @@ class tDiff {
     json.finish();
   }
 
+  // An entry for an absent device is no difference: restore skips it and
+  // there is no port to compare.
   bool inSync() const {
     for (const tDiffRow& row : rows_) {
-      if (row.state != tEntryState::kInSync) return false;
+      if (row.state != tEntryState::kInSync && row.state != tEntryState::kAbsent) return false;
     }
     return true;
   }

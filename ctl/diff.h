@@ -21,8 +21,9 @@ struct tDiffOptions {
   bool json = false;
 };
 
-// Returns kCtlClean when every entry is in sync, kCtlFound when any is not
-// (ctl/exitStatus.h); throws for trouble.
+// Returns kCtlClean when every entry is in sync or names an absent device
+// (restore skips it, and there is no port to differ), kCtlFound when any
+// other is not (ctl/exitStatus.h); throws for trouble.
 int runDiff(const tDiffOptions& options, std::ostream& out);
 
 }  // namespace nTQVLKAET100
