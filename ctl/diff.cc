@@ -145,8 +145,9 @@ class tDiff {
     const char* separator = ": ";
     for (int state = 0; state < 5; ++state) {
       if (counts[state] == 0) continue;
+      const bool several = counts[state] > 1 && state == static_cast<int>(tEntryState::kDiffers);
       text += separator + std::to_string(counts[state]) + " " +
-              stateName(static_cast<tEntryState>(state));
+              (several ? "differ" : stateName(static_cast<tEntryState>(state)));
       separator = ", ";
     }
     return text;
