@@ -28,9 +28,12 @@ enum class tSeverity { kError, kWarning, kNote };
 
 const char* severityName(tSeverity severity) {
   switch (severity) {
-    case tSeverity::kError: return "error";
-    case tSeverity::kWarning: return "warning";
-    case tSeverity::kNote: return "note";
+    case tSeverity::kError:
+      return "error";
+    case tSeverity::kWarning:
+      return "warning";
+    case tSeverity::kNote:
+      return "note";
   }
   return "";
 }
@@ -134,8 +137,7 @@ class tChecker {
           name + " is writable by its owner, uid " + std::to_string(st.st_uid) + ", not root");
     }
     if (st.st_gid != 0 && (st.st_mode & S_IWGRP)) {
-      add(0, tSeverity::kWarning,
-          name + " is writable by group gid " + std::to_string(st.st_gid));
+      add(0, tSeverity::kWarning, name + " is writable by group gid " + std::to_string(st.st_gid));
     }
     // In a sticky directory others cannot replace a file they do not own.
     if ((st.st_mode & S_IWOTH) && !(isDirectory && (st.st_mode & S_ISVTX))) {
@@ -168,12 +170,12 @@ class tChecker {
 
   void checkSections() {
     const tSettingsLines& lines = source_.lines;
-    std::vector<const tSettingsSection*> unread = lines.sectionsDifferingInCase(kPortSettingSection);
+    std::vector<const tSettingsSection*> unread =
+        lines.sectionsDifferingInCase(kPortSettingSection);
     for (const tSettingsSection* section : unread) {
       add(section->line, tSeverity::kWarning,
           "section [" + section->name + "] differs from [" + kPortSettingSection +
-              "] in letter case: restore does not read its " +
-              entryCount(section->entries.size()));
+              "] in letter case: restore does not read its " + entryCount(section->entries.size()));
     }
     bool emptyPortSettings = false;
     for (const tSettingsSection& section : lines.emptySections) {
@@ -229,9 +231,8 @@ class tChecker {
     }
     for (std::size_t i = 0; i < section->entries.size(); ++i) {
       if (!checkEntry(section->entries[i], devices)) {
-        stopsAt(section->entries[i].line,
-                laterEntries(section->entries.size() - i - 1) +
-                    " and the port pass would not be applied");
+        stopsAt(section->entries[i].line, laterEntries(section->entries.size() - i - 1) +
+                                              " and the port pass would not be applied");
       }
     }
   }
@@ -259,15 +260,16 @@ class tChecker {
     const bool fitsNoSize = !fitsSomeSize(offline.value);
     if (fitsNoSize) {
       add(entry.line, tSeverity::kError,
-          "value '" + entry.value + "' fits no property size: it is neither a 32-bit decimal "
-          "number nor exactly one character once quotes are removed",
+          "value '" + entry.value +
+              "' fits no property size: it is neither a 32-bit decimal "
+              "number nor exactly one character once quotes are removed",
           restoreReport(offline.failure));
     }
     if (!options_.live) {
       if (!fitsNoSize && offline.failed()) {
         add(entry.line, tSeverity::kWarning,
-            "value '" + entry.value + "' does not fit " + property->name + " at its usual size of " +
-                std::to_string(property->usualSize) +
+            "value '" + entry.value + "' does not fit " + property->name +
+                " at its usual size of " + std::to_string(property->usualSize) +
                 " bytes (restore asks the driver for the size: check --live knows it)",
             restoreReport(offline.failure));
       }
@@ -303,8 +305,9 @@ class tChecker {
               restoreReport(plan.failure));
           return false;
         }
-        add(entry.line, tSeverity::kError, "the driver refuses the size query of " +
-                                               std::string(findAeProperty(key.propertyId)->name),
+        add(entry.line, tSeverity::kError,
+            "the driver refuses the size query of " +
+                std::string(findAeProperty(key.propertyId)->name),
             restoreReport(plan.failure));
         return false;
       case tPlanStep::kSize:
@@ -394,8 +397,9 @@ class tChecker {
 
   int writeMissing(std::ostream& out) const {
     const std::string message =
-        source_.path + ": no settings file: nothing would be applied; restore runs only the port "
-                       "pass";
+        source_.path +
+        ": no settings file: nothing would be applied; restore runs only the port "
+        "pass";
     if (options_.json) {
       tJsonWriter json(out);
       json.beginObject();

@@ -41,7 +41,7 @@ const char kUsage[] =
 
 struct tCommand {
   const char* name;
-  const char* usage;        // the synopsis and what the command does
+  const char* usage;  // the synopsis and what the command does
   bool takesFile;
   bool takesLive;
 };

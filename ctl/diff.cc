@@ -23,11 +23,16 @@ enum class tEntryState { kInSync, kDiffers, kAbsent, kFailing, kNotApplied };
 
 const char* stateName(tEntryState state) {
   switch (state) {
-    case tEntryState::kInSync: return "in sync";
-    case tEntryState::kDiffers: return "differs";
-    case tEntryState::kAbsent: return "absent";
-    case tEntryState::kFailing: return "failing";
-    case tEntryState::kNotApplied: return "not applied";
+    case tEntryState::kInSync:
+      return "in sync";
+    case tEntryState::kDiffers:
+      return "differs";
+    case tEntryState::kAbsent:
+      return "absent";
+    case tEntryState::kFailing:
+      return "failing";
+    case tEntryState::kNotApplied:
+      return "not applied";
   }
   return "";
 }
@@ -66,8 +71,8 @@ class tDiff {
     }
     const tSettingsSection* section = portSettings(source_.lines);
     if (section == nullptr) {
-      return writeNothing(out, std::string("no [") + kPortSettingSection +
-                                   "] section: nothing would be applied");
+      return writeNothing(
+          out, std::string("no [") + kPortSettingSection + "] section: nothing would be applied");
     }
     planEntries(*section);
     settle();

@@ -25,8 +25,7 @@ tLiveValue refusedValue(const std::exception_ptr& failure) {
   return live;
 }
 
-tLiveValue readLiveValue(iInterfaceProxy_ae& device, std::uint32_t port,
-                         std::uint32_t propertyId) {
+tLiveValue readLiveValue(iInterfaceProxy_ae& device, std::uint32_t port, std::uint32_t propertyId) {
   try {
     tLiveValue live;
     live.value = propertyValue(nTQAPAL000::throwingStep([&](nTQAPAL000::tStatus& status) {

@@ -13,9 +13,9 @@ namespace nTQVLKAET100 {
 
 struct tLiveValue {
   bool read = false;
-  tPropertyValue value;  // when read
-  std::int32_t code = 0;     // the refusal's code, when not read
-  std::string report;        // the refusal as a report line, when not read
+  tPropertyValue value;   // when read
+  std::int32_t code = 0;  // the refusal's code, when not read
+  std::string report;     // the refusal as a report line, when not read
 
   // The value's text, or "refused (<code>)".
   std::string text() const;

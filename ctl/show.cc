@@ -61,8 +61,8 @@ void writeText(std::ostream& out, const std::vector<tShownDevice>& shown) {
                        hexText(device.pid)});
     for (std::size_t i = 0; i < entry.values.size(); ++i) {
       const std::uint32_t port = static_cast<std::uint32_t>(i / kAePropertyCount);
-      values.push_back({settingKey(device, port, kAeProperties[i % kAePropertyCount]),
-                        entry.values[i].text()});
+      values.push_back(
+          {settingKey(device, port, kAeProperties[i % kAePropertyCount]), entry.values[i].text()});
     }
   }
   writeTable(out, {"SERIAL", "NODE", "PORTS", "PID"}, devices);

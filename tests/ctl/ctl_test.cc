@@ -39,7 +39,8 @@ class Ctl {
     SimOptions options = options_;
     options.program = program;
     std::vector<std::string> expanded;
-    for (const std::string& arg : args) expanded.push_back(std::regex_replace(arg, kDir, run_.dir()));
+    for (const std::string& arg : args)
+      expanded.push_back(std::regex_replace(arg, kDir, run_.dir()));
     SimResult result = run_.run(bench, expanded, options);
     result.out = std::regex_replace(result.out, std::regex(run_.dir()), "DIR");
     result.err = std::regex_replace(result.err, std::regex(run_.dir()), "DIR");
@@ -85,30 +86,47 @@ TEST(Ctl, Check) {
     int exitStatus;
     std::string out;
   } cases[] = {
-      {{"check", "DIR/f.ini"}, kBadFile, kBench, 1,
+      {{"check", "DIR/f.ini"},
+       kBadFile,
+       kBench,
+       1,
        kBadErrors + kImpossible +
            "DIR/f.ini: 3 errors, 0 warnings; restore would stop at line 3\n"},
-      {{"check", "--live", "DIR/f.ini"}, kBadFile, kBench, 1,
+      {{"check", "--live", "DIR/f.ini"},
+       kBadFile,
+       kBench,
+       1,
        kBadErrors +
            "DIR/f.ini:8: warning: no AE device has serial 3c9: restore skips this entry\n" +
            kImpossible +
            "DIR/f.ini:10: error: port 5 is out of range: device 1a5 (/dev/tqae0) has 2 ports\n"
            "DIR/f.ini: 4 errors, 1 warning; restore would stop at line 3\n"},
-      {{"check", "DIR/f.ini"}, kGoodFile, kBench, 0,
+      {{"check", "DIR/f.ini"},
+       kGoodFile,
+       kBench,
+       0,
        "DIR/f.ini: 0 errors, 0 warnings; restore would run through: 4 entries, then the port "
        "pass\n"},
-      {{"check", "--live", "DIR/f.ini"}, kGoodFile, kBench, 0,
+      {{"check", "--live", "DIR/f.ini"},
+       kGoodFile,
+       kBench,
+       0,
        "DIR/f.ini: 0 errors, 0 warnings; restore would run through: 4 entries, then the port "
        "pass\n"},
       // The driver decides the size: one byte does not take "1000".
-      {{"check", "--live", "DIR/f.ini"}, "[PortSetting]\n1a5_0_linkspeed=x\n1a5_1_linkspeed=10\n",
-       kBench + "size 0x13fff7 1\n", 1,
+      {{"check", "--live", "DIR/f.ini"},
+       "[PortSetting]\n1a5_0_linkspeed=x\n1a5_1_linkspeed=10\n",
+       kBench + "size 0x13fff7 1\n",
+       1,
        "DIR/f.ini:3: error: value '10' does not convert for linkspeed, which the driver reports "
        "1 byte wide\n"
        "DIR/f.ini:3: note: restore stops here: 0 later entries and the port pass would not be "
        "applied\n"
        "DIR/f.ini: 1 error, 0 warnings; restore would stop at line 3\n"},
-      {{"check", "DIR/f.ini"}, "[PortSetting]\n1a5_0_linkspeed=x\n", kBench, 0,
+      {{"check", "DIR/f.ini"},
+       "[PortSetting]\n1a5_0_linkspeed=x\n",
+       kBench,
+       0,
        "DIR/f.ini:2: warning: value 'x' does not fit linkspeed at its usual size of 4 bytes "
        "(restore asks the driver for the size: check --live knows it)\n"
        "DIR/f.ini: 0 errors, 1 warning; restore would run through: 1 entry, then the port pass\n"},
@@ -116,7 +134,8 @@ TEST(Ctl, Check) {
       {{"check", "DIR/f.ini"},
        "\xef\xbb\xbf; copy\n[portsetting]\n1a5_0_linkspeed=1\n[PortSetting]\nbroken line\n"
        "1a5_1_portmod=1\n",
-       kBench, 1,
+       kBench,
+       1,
        "DIR/f.ini:1: warning: the file starts with a UTF-8 byte-order mark, which the INI reader "
        "takes for part of line 1\n"
        "DIR/f.ini:1: error: '=' character not found in line\n"
@@ -128,10 +147,16 @@ TEST(Ctl, Check) {
        "DIR/f.ini:6: error: unknown property 'portmod' in key '1a5_1_portmod'; did you mean "
        "'portmode'?\n"
        "DIR/f.ini: 3 errors, 2 warnings; restore would stop at line 1\n"},
-      {{"check"}, "", kBench, 0,
+      {{"check"},
+       "",
+       kBench,
+       0,
        "DIR/state/tq-vlnk/tqvlkae.ini: no settings file: nothing would be applied; restore runs "
        "only the port pass\n"},
-      {{"check", "--json", "DIR/f.ini"}, "[PortSetting]\n1a5_0_\"x\x01\xff=1\n", kBench, 1,
+      {{"check", "--json", "DIR/f.ini"},
+       "[PortSetting]\n1a5_0_\"x\x01\xff=1\n",
+       kBench,
+       1,
        "{\"file\":\"DIR/f.ini\",\"exists\":true,\"live\":false,\"entries\":1,\"errors\":1,"
        "\"warnings\":0,\"problems\":[{\"line\":2,\"severity\":\"error\",\"message\":\"unknown "
        "property '\\\"x\\u0001\\u00ff' in key '1a5_0_\\\"x\\u0001\\u00ff'; did you mean "
@@ -176,13 +201,16 @@ TEST(Ctl, UsageAndTrouble) {
       {{"diff", "-h"}, 0, ""},
       {{}, 2, "tqvlkaectl: no command given\nTry 'tqvlkaectl --help'.\n"},
       {{"frob"}, 2, "tqvlkaectl: unknown command 'frob'\nTry 'tqvlkaectl --help'.\n"},
-      {{"show", "x"}, 2,
+      {{"show", "x"},
+       2,
        "tqvlkaectl show: too many positional options have been specified on the command line\n"
        "Try 'tqvlkaectl show --help'.\n"},
-      {{"diff", "--live"}, 2,
+      {{"diff", "--live"},
+       2,
        "tqvlkaectl diff: unrecognised option '--live'\nTry 'tqvlkaectl diff --help'.\n"},
       {{"check", "DIR/none.ini"}, 2, "tqvlkaectl: DIR/none.ini: No such file or directory\n"},
-      {{"diff", "DIR"}, 2,
+      {{"diff", "DIR"},
+       2,
        "tqvlkaectl: DIR: Exception (St13runtime_error): The INI file could not be read.\n"},
   };
   for (const Case& c : cases) {
@@ -229,8 +257,9 @@ TEST(Ctl, ShowReadsEveryPortPropertyAndKeepsGoingPastARefusal) {
 
 // The bench lines that hold what a run's set requests stored.
 std::string storedValues(const SimResult& run) {
-  const std::regex set("ioctl dev=(\\S+) req=0x200109 .* port=(\\d+) .* prop=(\\S+) .* value=(\\w+) "
-                       "status=0:0:");
+  const std::regex set(
+      "ioctl dev=(\\S+) req=0x200109 .* port=(\\d+) .* prop=(\\S+) .* value=(\\w+) "
+      "status=0:0:");
   std::string lines;
   for (const std::string& line : run.log) {
     std::smatch m;
@@ -278,8 +307,7 @@ TEST(Ctl, DiffAfterRestoreIsInSyncUntilAPortChanges) {
   ctl.write(kDefaultFile, "[PortSetting]\n3c9_0_linkspeed=1\n1a5_0_linkspeed=100\n");
   const SimResult absent = ctl.run({"diff"}, restored);
   EXPECT_EQ(absent.exitStatus, 0);
-  EXPECT_NE(absent.out.find(": 2 entries: 1 in sync, 1 absent\n"), std::string::npos)
-      << absent.out;
+  EXPECT_NE(absent.out.find(": 2 entries: 1 in sync, 1 absent\n"), std::string::npos) << absent.out;
 }
 
 TEST(Ctl, JsonStringsAreValidForAnyBytes) {
