@@ -303,6 +303,12 @@ TEST(Ctl, DiffAfterRestoreIsInSyncUntilAPortChanges) {
                              "stops at line 3 before it\n"),
             std::string::npos)
       << failing.out;
+  ctl.write("syntax.ini", "[PortSetting]\n1a5_0_linkspeed=100\nno equals sign\n");
+  const SimResult rejected = ctl.run({"diff", "DIR/syntax.ini"}, restored);
+  EXPECT_EQ(rejected.exitStatus, 1);
+  EXPECT_EQ(rejected.out,
+            "DIR/syntax.ini:3: '=' character not found in line: restore applies no entry "
+            "(tqvlkaectl check shows every problem)\n");
   // Restore skips an entry for an absent device: no difference.
   ctl.write(kDefaultFile, "[PortSetting]\n3c9_0_linkspeed=1\n1a5_0_linkspeed=100\n");
   const SimResult absent = ctl.run({"diff"}, restored);
