@@ -308,6 +308,26 @@ bool parseLine(const std::vector<std::string>& words, Bench& bench, std::string&
     bench.sizes[id] = size;
     return true;
   }
+  if (kind == "value") {
+    std::uint32_t port = 0, id = 0;
+    std::string bytes;
+    bool ok = words.size() == 5 && findDevice(bench, words[1]) != nullptr;
+    unsigned seen = 0;  // one bit per word kind: each must come once
+    for (std::size_t i = 2; ok && i < words.size(); ++i) {
+      Word w = splitWord(words[i]);
+      const unsigned bit = w.key == "port" ? 1 : w.key == "prop" ? 2 : w.key == "hex" ? 4 : 0;
+      ok = w.hasValue && bit != 0 && (seen & bit) == 0 &&
+           (bit == 1 ? parseU32(w.value, port)
+                     : bit == 2 ? parseU32(w.value, id) : parseHex(w.value, bytes));
+      seen |= bit;
+    }
+    if (!ok) {
+      why = "value needs a declared device, port=<n>, prop=<id> and hex=<bytes>";
+      return false;
+    }
+    bench.values[std::make_tuple(words[1], port, id)] = bytes;
+    return true;
+  }
   if (kind == "fault") {
     Fault f;
     if (!parseFault(words, f, why)) return false;

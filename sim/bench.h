@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tqsim {
@@ -72,6 +73,9 @@ struct Bench {
   std::vector<Device> devices;
   std::vector<Interface> interfaces;
   std::map<std::uint32_t, std::uint32_t> sizes;  // property id -> size
+  // Values the driver holds from the start: (device dir, port, property id)
+  // -> bytes, as if written before the program ran.
+  std::map<std::tuple<std::string, std::uint32_t, std::uint32_t>, std::string> values;
   std::vector<Fault> faults;
 };
 

@@ -224,7 +224,7 @@ struct Driver::Request {
   std::uint64_t blockAddress = 0;
 };
 
-Driver::Driver(Bench bench) : bench_(std::move(bench)) {}
+Driver::Driver(Bench bench) : bench_(std::move(bench)), values_(bench_.values) {}
 
 const Interface* Driver::interfaceForNode(const std::string& path) const {
   for (const auto& i : bench_.interfaces)

@@ -67,7 +67,10 @@ run_scenario() {
 	args=
 	[ -f "$dir/args" ] && args=$(cat "$dir/args")
 	program=/bin/tqvlkaepropinit
-	[ "$(cat "$dir/program" 2>/dev/null)" = client ] && program=/bin/tqsim_client
+	case "$(cat "$dir/program" 2>/dev/null)" in
+	client) program=/bin/tqsim_client ;;
+	ctl) program=/bin/tqvlkaectl ;;
+	esac
 	# shellcheck disable=SC2086 # the arguments are words
 	timeout 60 $program $args >/tmp/out 2>/tmp/err
 	echo $? >/tmp/exit

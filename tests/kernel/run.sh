@@ -5,7 +5,9 @@
 #   run.sh TOOL CLIENT WORKDIR [SCENARIO...]
 #
 # CLIENT is the simulator's request client (tests/sim/simclient.c), which
-# sends the requests the tool never sends.
+# sends the requests the tool never sends. The companion tqvlkaectl runs in
+# the scenarios whose program is ctl: TQ_KERNEL_CTL names it, by default the
+# one built beside TOOL.
 # Fetches the kernel image and headers that Debian's metapackages name now
 # (cached in WORKDIR/debs), unpacks them into WORKDIR/kernel, builds kmod/
 # with kbuild, packs busybox, the module, the tool with its libraries and the
@@ -22,6 +24,7 @@ ROOT=$(cd "$HERE/../.." && pwd)
 source "$ROOT/tests/support/tier.sh"
 TOOL=$(realpath "$1")
 CLIENT=$(realpath "$2")
+CTL=$(realpath "${TQ_KERNEL_CTL:-$(dirname "$TOOL")/../ctl/tqvlkaectl}")
 WORK=$3
 shift 3
 mkdir -p "$WORK"
@@ -71,6 +74,7 @@ rm -f "$stage/bin/flock"
 copy_with_libraries "$(command -v flock)" /bin/flock
 copy_with_libraries "$TOOL" /bin/tqvlkaepropinit
 copy_with_libraries "$CLIENT" /bin/tqsim_client
+copy_with_libraries "$CTL" /bin/tqvlkaectl
 cp "$modsrc/tqtest.ko" "$stage/tqtest.ko"
 install -m 0755 "$HERE/init.sh" "$stage/init"
 

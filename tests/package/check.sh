@@ -24,13 +24,14 @@ if ! lintian --fail-on error,warning --pedantic --display-info "$DEB"; then
 fi
 
 files=$(dpkg-deb -c "$DEB" | awk '{ print $6 }')
-for wanted in ./usr/sbin/tqvlkaepropinit \
+for wanted in ./usr/sbin/tqvlkaepropinit ./usr/sbin/tqvlkaectl \
   ./lib/systemd/system/tqvlkaepropinit.service \
   ./lib/systemd/system/tqvlkaepropinit-resume.service \
   ./lib/udev/rules.d/70-tqvlkaepropinit.rules \
   ./usr/share/man/man8/tqvlkaepropinit.8.gz \
-  ./usr/share/man/man5/tqvlkae.ini.5.gz \
+  ./usr/share/man/man5/tqvlkae.ini.5.gz ./usr/share/man/man8/tqvlkaectl.8.gz \
   ./usr/share/bash-completion/completions/tqvlkaepropinit \
+  ./usr/share/bash-completion/completions/tqvlkaectl \
   ./usr/share/doc/tqvlkaepropinit/examples/tqvlkae.ini \
   ./usr/share/doc/tqvlkaepropinit/copyright; do
   grep -qx "$wanted" <<<"$files" || {

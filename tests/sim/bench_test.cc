@@ -22,6 +22,7 @@ TEST(SimBench, ParsesEveryLineKind) {
                         "interface dev0 ae_ae\\0 node=/dev/tqae0 forbidden\n"
                         "interface dev0 ae_ae\\1 node=/dev/tqae1 texthex=2f7820\n"
                         "size 0x13fff7 2\n"
+                        "value dev0 hex=e803 prop=0x13fff7 port=3\n"
                         "fault ioctl dev=dev0 port=3 prop=0x13fff7 status=5:6:f.c\n"
                         "fault flock path=/x/y errno=ENOLCK from=2 times=1\n"
                         "fault open path=/x/z errno=EMFILE\n",
@@ -38,6 +39,7 @@ TEST(SimBench, ParsesEveryLineKind) {
   EXPECT_EQ(b.interfaces[1].text, "/x ");
   EXPECT_EQ(b.sizes.at(0x13FFF7), 2u);
   EXPECT_EQ(b.sizes.at(0x0210FEEA), 1u);  // defaults stay for the rest
+  EXPECT_EQ(b.values.at(std::make_tuple("dev0", 3u, 0x13FFF7u)), "\xe8\x03");
   ASSERT_EQ(b.faults.size(), 3u);
   EXPECT_TRUE(b.faults[0].replyStatus);
   EXPECT_EQ(b.faults[0].code, 5);
@@ -62,6 +64,10 @@ TEST(SimBench, RejectsMalformedLinesNamingThem) {
       {"device d\nproperty d PID hex=abc", "bench line 2: bad property content 'hex=abc'"},
       {"device d\nproperty d PID hex=zz", "bench line 2: bad property content 'hex=zz'"},
       {"size 0x13fff7", "bench line 1: size needs a property id and a byte count"},
+      {"device d\nvalue d port=1 port=2 hex=00",
+       "bench line 2: value needs a declared device, port=<n>, prop=<id> and hex=<bytes>"},
+      {"value d port=1 prop=2 hex=00",
+       "bench line 1: value needs a declared device, port=<n>, prop=<id> and hex=<bytes>"},
       {"fault ioctl seq=1", "bench line 1: ioctl fault needs exactly one of errno= and status="},
       {"fault ioctl errno=EIO status=1:2:f",
        "bench line 1: ioctl fault needs exactly one of errno= and status="},

@@ -122,7 +122,7 @@ SimResult tSimRun::run(const std::string& bench, const std::vector<std::string>&
   std::string program = options.program.empty() ? TQ_TOOL_PATH : options.program;
   std::vector<std::string> argText = {program};
   argText.insert(argText.end(), args.begin(), args.end());
-  if (program == TQ_TOOL_PATH) {
+  if (program == TQ_TOOL_PATH || program == TQ_CTL_PATH) {
     const std::vector<std::string> wrapper = toolWrapper();
     if (!wrapper.empty()) {
       argText.insert(argText.begin(), wrapper.begin(), wrapper.end());

@@ -8,10 +8,10 @@
 // sanitizer options are kept), waits at most the timeout, and returns the
 // exit status, both output streams and the decoded log lines. When the
 // environment variable TQ_TEST_WRAPPER holds a command (words separated by
-// white space), the tool is run through it: TQ_TEST_WRAPPER="valgrind -q"
-// runs it under valgrind; other programs are run as they are. Nothing here
-// touches the host's /proc, /dev, /var or /etc: the simulator answers for
-// /proc/driver/tq and the bench's nodes.
+// white space), the tool and its companion tqvlkaectl are run through it:
+// TQ_TEST_WRAPPER="valgrind -q" runs them under valgrind; other programs are
+// run as they are. Nothing here touches the host's /proc, /dev, /var or
+// /etc: the simulator answers for /proc/driver/tq and the bench's nodes.
 #ifndef TESTS_SUPPORT_TSIMRUN_H_
 #define TESTS_SUPPORT_TSIMRUN_H_
 

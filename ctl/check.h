@@ -1,0 +1,30 @@
+// tqvlkaectl check: every problem of a settings file that restore would
+// meet, one line each in the form editors and CI read
+// ("FILE:LINE: error: ..."), the line at which restore would stop, and a
+// summary. Offline it judges what the file alone decides (syntax, keys,
+// property words, values no property size accepts, sections, ownership);
+// with live it also asks the driver what restore asks it, read-only: the
+// device of each entry, its port count, the property's size.
+#ifndef CTL_CHECK_H_
+#define CTL_CHECK_H_
+
+#include <ostream>
+#include <string>
+
+namespace nTQVLKAET100 {
+
+struct tCheckOptions {
+  std::string file;  // empty: the file restore reads
+  bool live = false;
+  bool json = false;
+};
+
+// Returns the exit status (ctl/exitStatus.h); throws for trouble.
+int runCheck(const tCheckOptions& options, std::ostream& out);
+
+// The property name nearest to word by edit distance (letter case ignored).
+const char* nearestPropertyName(const std::string& word);
+
+}  // namespace nTQVLKAET100
+
+#endif  // CTL_CHECK_H_

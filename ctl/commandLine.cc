@@ -1,0 +1,169 @@
+#include "ctl/commandLine.h"
+
+#include <boost/program_options.hpp>
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "ctl/check.h"
+#include "ctl/diff.h"
+#include "ctl/exitStatus.h"
+#include "ctl/propertyText.h"
+#include "ctl/show.h"
+
+namespace nTQVLKAET100 {
+
+namespace po = boost::program_options;
+
+namespace {
+
+const char kUsage[] =
+    "Usage: tqvlkaectl [-h] COMMAND [OPTIONS]\n"
+    "\n"
+    "Checks the settings file that tqvlkaepropinit --restore applies, and shows\n"
+    "and compares the port properties of the AE devices. Nothing is written to\n"
+    "a device.\n"
+    "\n"
+    "Commands:\n"
+    "  check [--live] [FILE]  report every problem restore would meet in FILE\n"
+    "  show                   show every AE device and its port properties\n"
+    "  diff [FILE]            compare the values restore would leave with the\n"
+    "                         live ones\n"
+    "\n"
+    "FILE defaults to the settings file that restore reads. Every command takes\n"
+    "--json (output for scripts) and -h, --help.\n"
+    "\n"
+    "Exit status: 0 nothing found; 1 errors in the file, entries out of sync or\n"
+    "properties refused; 2 trouble (usage, a file that cannot be read, devices\n"
+    "that cannot be listed).\n";
+
+struct tCommand {
+  const char* name;
+  const char* usage;  // the synopsis and what the command does
+  bool takesFile;
+  bool takesLive;
+};
+
+const tCommand kCommands[] = {
+    {"check",
+     "Usage: tqvlkaectl check [--live] [--json] [FILE]\n"
+     "\n"
+     "Reports every problem that restore would meet in FILE, one a line as\n"
+     "FILE:LINE: error|warning: ..., the line at which restore would stop, and a\n"
+     "summary. With --live the driver is asked, read-only, for each entry's\n"
+     "device, port count and property size. Exit status 0 when no error is found\n"
+     "(restore would run through), 1 when one is, 2 for trouble.\n",
+     true, true},
+    {"show",
+     "Usage: tqvlkaectl show [--json]\n"
+     "\n"
+     "Shows every AE device and the current value of each port property, as the\n"
+     "settings file would spell it. Exit status 0 when every value was read, 1\n"
+     "when the driver refused one, 2 for trouble.\n",
+     false, false},
+    {"diff",
+     "Usage: tqvlkaectl diff [--json] [FILE]\n"
+     "\n"
+     "Compares, entry by entry, the value restore would leave on the port (later\n"
+     "entries win, then forcelinkdisable 0 on every port) with the live value.\n"
+     "Exit status 0 when every entry is in sync (or names an absent device, which\n"
+     "restore skips), 1 when one is not, 2 for trouble.\n",
+     true, false},
+};
+
+const tCommand* findCommand(const std::string& name) {
+  for (const tCommand& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+int usageError(std::ostream& err, const std::string& where, const std::string& message) {
+  err << where << ": " << message << "\nTry '" << where << " --help'.\n";
+  return kCtlTrouble;
+}
+
+int runCommand(const tCommand& command, const std::vector<std::string>& args, std::ostream& out,
+               std::ostream& err) {
+  po::options_description options("Options");
+  options.add_options()("help,h", "show this help")("json", "write JSON for scripts");
+  if (command.takesLive) {
+    options.add_options()("live", "also ask the driver (read-only)");
+  }
+  po::options_description all;
+  all.add(options);
+  po::positional_options_description positional;
+  if (command.takesFile) {
+    all.add_options()("file", po::value<std::string>());
+    positional.add("file", 1);
+  }
+  po::variables_map values;
+  const std::string where = std::string("tqvlkaectl ") + command.name;
+  try {
+    po::store(po::command_line_parser(args).options(all).positional(positional).run(), values);
+  } catch (const po::error& error) {
+    return usageError(err, where, error.what());
+  }
+  if (values.count("help")) {
+    out << command.usage << "\n" << options;
+    return kCtlClean;
+  }
+  const bool json = values.count("json") != 0;
+  const std::string file = values.count("file") ? values["file"].as<std::string>() : "";
+  if (command.takesFile && values.count("file") && file.empty()) {
+    return usageError(err, where, "the file name is empty");
+  }
+  if (std::strcmp(command.name, "check") == 0) {
+    return runCheck({file, values.count("live") != 0, json}, out);
+  }
+  if (std::strcmp(command.name, "show") == 0) return runShow({json}, out);
+  return runDiff({file, json}, out);
+}
+
+int parseAndRun(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args;
+  const tCommand* command = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (command != nullptr) {
+      args.push_back(arg);
+    } else if (arg == "-h" || arg == "--help") {
+      out << kUsage;
+      return kCtlClean;
+    } else if (arg == "--json") {
+      args.push_back(arg);  // for the command that follows
+    } else if (!arg.empty() && arg[0] == '-') {
+      return usageError(err, "tqvlkaectl", "unrecognised option '" + arg + "'");
+    } else if ((command = findCommand(arg)) == nullptr) {
+      return usageError(err, "tqvlkaectl", "unknown command '" + arg + "'");
+    }
+  }
+  if (command == nullptr) return usageError(err, "tqvlkaectl", "no command given");
+  const int status = runCommand(*command, args, out, err);
+  errno = 0;
+  out.flush();
+  if (!out) {
+    const int failure = errno != 0 ? errno : EIO;
+    err << "tqvlkaectl: the output cannot be written: " << std::strerror(failure) << "\n";
+    return kCtlTrouble;
+  }
+  return status;
+}
+
+}  // namespace
+
+int runControl(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
+  try {
+    return parseAndRun(argc, argv, out, err);
+  } catch (const tCtlTrouble& trouble) {
+    err << "tqvlkaectl: " << trouble.what() << "\n";
+  } catch (...) {
+    err << "tqvlkaectl: " << restoreReport(std::current_exception()) << "\n";
+  }
+  out.flush();
+  return kCtlTrouble;
+}
+
+}  // namespace nTQVLKAET100

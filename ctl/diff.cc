@@ -1,0 +1,246 @@
+#include "ctl/diff.h"
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "ctl/exitStatus.h"
+#include "ctl/jsonWriter.h"
+#include "ctl/liveValue.h"
+#include "ctl/settingsSource.h"
+#include "ctl/textTable.h"
+#include "device/aeProperties.h"
+#include "settings/entryPlan.h"
+#include "settings/restoreSettings.h"
+
+namespace nTQVLKAET100 {
+
+namespace {
+
+enum class tEntryState { kInSync, kDiffers, kAbsent, kFailing, kNotApplied };
+
+const char* stateName(tEntryState state) {
+  switch (state) {
+    case tEntryState::kInSync:
+      return "in sync";
+    case tEntryState::kDiffers:
+      return "differs";
+    case tEntryState::kAbsent:
+      return "absent";
+    case tEntryState::kFailing:
+      return "failing";
+    case tEntryState::kNotApplied:
+      return "not applied";
+  }
+  return "";
+}
+
+struct tDiffRow {
+  const tSettingsEntry* entry;
+  tEntryState state = tEntryState::kNotApplied;
+  tSettingKey target{0, 0, 0};
+  bool compared = false;  // restore and live hold values
+  tPropertyValue restore;
+  tLiveValue live;
+  std::string note;
+};
+
+using tTarget = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>;
+
+tTarget targetOf(const tSettingKey& key) {
+  return {key.serialNumber, key.port, key.propertyId};
+}
+
+class tDiff {
+ public:
+  explicit tDiff(const tDiffOptions& options) : options_(options) {}
+
+  int run(std::ostream& out) {
+    source_ = readSettingsSource(options_.file);
+    if (!source_.bytes) {
+      return writeNothing(out, "no settings file: nothing would be applied");
+    }
+    if (!source_.lines.errors.empty()) {
+      const tSettingsSyntaxError& error = source_.lines.errors.front();
+      rejected_ = source_.path + ":" + std::to_string(error.line) + ": " + error.message +
+                  ": restore applies no entry (tqvlkaectl check shows every problem)";
+      writeOutput(out);
+      return kCtlFound;
+    }
+    const tSettingsSection* section = portSettings(source_.lines);
+    if (section == nullptr) {
+      return writeNothing(
+          out, std::string("no [") + kPortSettingSection + "] section: nothing would be applied");
+    }
+    planEntries(*section);
+    settle();
+    writeOutput(out);
+    return inSync() ? kCtlClean : kCtlFound;
+  }
+
+ private:
+  // What restore does, up to its first failure; the live value of every
+  // entry it would write.
+  void planEntries(const tSettingsSection& section) {
+    unsigned long stopLine = 0;
+    for (const tSettingsEntry& entry : section.entries) {
+      tDiffRow row;
+      row.entry = &entry;
+      if (stopLine != 0) {
+        row.note = "restore stops at line " + std::to_string(stopLine) + " before it";
+        rows_.push_back(std::move(row));
+        continue;
+      }
+      tEntryPlan plan = planEntry(entry.key, entry.value);
+      row.target = plan.parsed;
+      if (plan.step == tPlanStep::kAbsent) {
+        row.state = tEntryState::kAbsent;
+        row.note = "no AE device has this serial: restore skips the entry";
+      } else if (plan.failed()) {
+        row.state = tEntryState::kFailing;
+        row.note = restoreReport(plan.failure);
+        stopLine = entry.line;
+      } else {
+        row.compared = true;
+        row.restore = propertyValue(plan.bytes, plan.size);
+        row.live = readLiveValue(*plan.device, plan.parsed.port, plan.parsed.propertyId);
+      }
+      rows_.push_back(std::move(row));
+    }
+    portPass_ = stopLine == 0;
+  }
+
+  // The value each written entry's port is left with: the last write to
+  // it, then the port pass.
+  void settle() {
+    std::map<tTarget, const tDiffRow*> last;
+    for (const tDiffRow& row : rows_) {
+      if (row.compared) last[targetOf(row.target)] = &row;
+    }
+    for (tDiffRow& row : rows_) {
+      if (!row.compared) continue;
+      const tDiffRow* final = last[targetOf(row.target)];
+      if (final != &row) {
+        row.restore = final->restore;
+        row.note = "line " + std::to_string(final->entry->line) + " sets it later";
+      }
+      if (portPass_ && row.target.propertyId == kPropertyForceLinkDisable) {
+        const unsigned char zero[4] = {0, 0, 0, 0};
+        row.restore = propertyValue(zero, row.restore.size);
+        row.note = "the port pass clears forcelinkdisable after the entries";
+      }
+      if (!row.live.read) {
+        row.state = tEntryState::kDiffers;
+        row.note = "the live value cannot be read: " + row.live.report;
+      } else {
+        row.state = row.live.value.number == row.restore.number ? tEntryState::kInSync
+                                                                : tEntryState::kDiffers;
+      }
+    }
+  }
+
+  std::string summary() const {
+    if (!rejected_.empty()) return rejected_;
+    std::size_t counts[5] = {0, 0, 0, 0, 0};
+    for (const tDiffRow& row : rows_) ++counts[static_cast<int>(row.state)];
+    std::string text = source_.path + ": " + std::to_string(rows_.size()) +
+                       (rows_.size() == 1 ? " entry" : " entries");
+    const char* separator = ": ";
+    for (int state = 0; state < 5; ++state) {
+      if (counts[state] == 0) continue;
+      const bool several = counts[state] > 1 && state == static_cast<int>(tEntryState::kDiffers);
+      text += separator + std::to_string(counts[state]) + " " +
+              (several ? "differ" : stateName(static_cast<tEntryState>(state)));
+      separator = ", ";
+    }
+    return text;
+  }
+
+  void writeOutput(std::ostream& out) const {
+    if (options_.json) {
+      writeJson(out);
+      return;
+    }
+    if (!rows_.empty()) {
+      std::vector<tTableRow> table;
+      for (const tDiffRow& row : rows_) {
+        table.push_back({std::to_string(row.entry->line), row.entry->key, stateName(row.state),
+                         row.compared ? row.restore.text : "", row.compared ? row.live.text() : "",
+                         row.note});
+      }
+      writeTable(out, {"LINE", "KEY", "STATE", "RESTORE", "LIVE", "NOTE"}, table);
+    }
+    out << summary() << '\n';
+  }
+
+  void writeJson(std::ostream& out) const {
+    tJsonWriter json(out);
+    json.beginObject();
+    json.key("file").string(source_.path);
+    json.key("inSync").boolean(rejected_.empty() && inSync());
+    json.key("entries").beginArray();
+    for (const tDiffRow& row : rows_) {
+      json.beginObject();
+      json.key("line").number(static_cast<std::int64_t>(row.entry->line));
+      json.key("key").string(row.entry->key);
+      json.key("state").string(stateName(row.state));
+      if (row.compared) {
+        json.key("restore").string(row.restore.text);
+        if (row.live.read) {
+          json.key("live").string(row.live.value.text);
+        } else {
+          json.key("live").null();
+        }
+      }
+      if (!row.note.empty()) json.key("note").string(row.note);
+      json.endObject();
+    }
+    json.endArray();
+    json.key("summary").string(summary());
+    json.endObject();
+    json.finish();
+  }
+
+  // An entry for an absent device is no difference: restore skips it and
+  // there is no port to compare.
+  bool inSync() const {
+    for (const tDiffRow& row : rows_) {
+      if (row.state != tEntryState::kInSync && row.state != tEntryState::kAbsent) return false;
+    }
+    return true;
+  }
+
+  int writeNothing(std::ostream& out, const std::string& why) {
+    rejected_ = source_.path + ": " + why;
+    if (options_.json) {
+      tJsonWriter json(out);
+      json.beginObject();
+      json.key("file").string(source_.path);
+      json.key("inSync").boolean(true);
+      json.key("entries").beginArray();
+      json.endArray();
+      json.key("summary").string(rejected_);
+      json.endObject();
+      json.finish();
+    } else {
+      out << rejected_ << '\n';
+    }
+    return kCtlClean;
+  }
+
+  const tDiffOptions& options_;
+  tSettingsSource source_;
+  std::vector<tDiffRow> rows_;
+  bool portPass_ = false;
+  std::string rejected_;  // the one line that stands for the table
+};
+
+}  // namespace
+
+int runDiff(const tDiffOptions& options, std::ostream& out) {
+  return tDiff(options).run(out);
+}
+
+}  // namespace nTQVLKAET100

@@ -1,0 +1,32 @@
+// One live read of a port property on an open AE device, kept as a value or
+// as the driver's refusal: what show and diff print for a port.
+#ifndef CTL_LIVEVALUE_H_
+#define CTL_LIVEVALUE_H_
+
+#include <cstdint>
+#include <string>
+
+#include "ctl/propertyText.h"
+#include "device/iInterfaceProxy_ae.h"
+
+namespace nTQVLKAET100 {
+
+struct tLiveValue {
+  bool read = false;
+  tPropertyValue value;   // when read
+  std::int32_t code = 0;  // the refusal's code, when not read
+  std::string report;     // the refusal as a report line, when not read
+
+  // The value's text, or "refused (<code>)".
+  std::string text() const;
+};
+
+// Size query, then getProperty with a receive buffer of that size.
+tLiveValue readLiveValue(iInterfaceProxy_ae& device, std::uint32_t port, std::uint32_t propertyId);
+
+// A device that could not be opened: every read refused with that failure.
+tLiveValue refusedValue(const std::exception_ptr& failure);
+
+}  // namespace nTQVLKAET100
+
+#endif  // CTL_LIVEVALUE_H_

@@ -1,0 +1,33 @@
+// The settings file that check and diff read: the one named on the command
+// line, or by default the file restore reads (settings/loadSettingsFile.h:
+// the same path, relocations included, the same bytes under the same lock),
+// and its text as the line-aware reader sees it.
+//
+// A missing default file is not trouble: restore then applies no entry. A
+// named file that is missing, or any file that cannot be read, is trouble:
+// readSettingsSource throws, with the path in the message.
+#ifndef CTL_SETTINGSSOURCE_H_
+#define CTL_SETTINGSSOURCE_H_
+
+#include <optional>
+#include <string>
+
+#include "settings/settingsLines.h"
+
+namespace nTQVLKAET100 {
+
+struct tSettingsSource {
+  std::string path;
+  std::optional<std::string> bytes;  // nullopt: the default file is missing
+  tSettingsLines lines;              // empty when there are no bytes
+};
+
+// file: the path given on the command line, empty for the default.
+tSettingsSource readSettingsSource(const std::string& file);
+
+// The section restore reads, as the reader keeps it, or null.
+const tSettingsSection* portSettings(const tSettingsLines& lines);
+
+}  // namespace nTQVLKAET100
+
+#endif  // CTL_SETTINGSSOURCE_H_
