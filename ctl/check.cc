@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ctl/exitStatus.h"
@@ -449,7 +450,11 @@ const char* nearestPropertyName(const std::string& word) {
 }
 
 int runCheck(const tCheckOptions& options, std::ostream& out) {
-  return tChecker(options, readSettingsSource(options.file)).run(out);
+  return runCheck(options, readSettingsSource(options.file), out);
+}
+
+int runCheck(const tCheckOptions& options, tSettingsSource source, std::ostream& out) {
+  return tChecker(options, std::move(source)).run(out);
 }
 
 }  // namespace nTQVLKAET100

@@ -11,6 +11,8 @@
 #include <ostream>
 #include <string>
 
+#include "ctl/settingsSource.h"
+
 namespace nTQVLKAET100 {
 
 struct tCheckOptions {
@@ -21,6 +23,10 @@ struct tCheckOptions {
 
 // Returns the exit status (ctl/exitStatus.h); throws for trouble.
 int runCheck(const tCheckOptions& options, std::ostream& out);
+
+// The same on a file already read (options.file is not read again): what
+// store runs on the file it is about to rewrite.
+int runCheck(const tCheckOptions& options, tSettingsSource source, std::ostream& out);
 
 // The property name nearest to word by edit distance (letter case ignored).
 const char* nearestPropertyName(const std::string& word);

@@ -3,7 +3,9 @@
 #include <exception>
 #include <new>
 
+#include "device/aeProperties.h"
 #include "device/propertyAccess.h"
+#include "device/tInterfaceProxy_ae.h"
 #include "error/Exception.h"
 #include "tqapal/tStatus.h"
 
@@ -38,6 +40,26 @@ tLiveValue readLiveValue(iInterfaceProxy_ae& device, std::uint32_t port, std::ui
   } catch (...) {
     return refusedValue(std::current_exception());
   }
+}
+
+std::vector<tLiveValue> readDeviceValues(const tAeDevice& device) {
+  std::vector<tLiveValue> values;
+  tInterfaceProxy_ae proxy;
+  try {
+    nTQAPAL000::throwingStep([&](nTQAPAL000::tStatus& status) { proxy.open(device.node, status); });
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (...) {
+    values.assign(static_cast<std::size_t>(device.portCount) * kAePropertyCount,
+                  refusedValue(std::current_exception()));
+    return values;
+  }
+  for (std::uint32_t port = 0; port < device.portCount; ++port) {
+    for (const tAeProperty& property : kAeProperties) {
+      values.push_back(readLiveValue(proxy, port, property.id));
+    }
+  }
+  return values;
 }
 
 }  // namespace nTQVLKAET100

@@ -1,12 +1,15 @@
 // One live read of a port property on an open AE device, kept as a value or
-// as the driver's refusal: what show and diff print for a port.
+// as the driver's refusal: what show and diff print for a port, and what
+// store captures.
 #ifndef CTL_LIVEVALUE_H_
 #define CTL_LIVEVALUE_H_
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ctl/propertyText.h"
+#include "device/aeDevices.h"
 #include "device/iInterfaceProxy_ae.h"
 
 namespace nTQVLKAET100 {
@@ -26,6 +29,11 @@ tLiveValue readLiveValue(iInterfaceProxy_ae& device, std::uint32_t port, std::ui
 
 // A device that could not be opened: every read refused with that failure.
 tLiveValue refusedValue(const std::exception_ptr& failure);
+
+// Every port property of the table (device/aeProperties.h) on every port of
+// the device, port by port in table order; a device that cannot be opened
+// gives a refusal for each.
+std::vector<tLiveValue> readDeviceValues(const tAeDevice& device);
 
 }  // namespace nTQVLKAET100
 

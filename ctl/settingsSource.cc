@@ -10,7 +10,7 @@
 
 namespace nTQVLKAET100 {
 
-tSettingsSource readSettingsSource(const std::string& file) {
+tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing) {
   tSettingsSource source;
   source.path = file.empty() ? settingsFilePath() : file;
   try {
@@ -21,7 +21,7 @@ tSettingsSource readSettingsSource(const std::string& file) {
     throw tCtlTrouble(source.path + ": " + restoreReport(std::current_exception()));
   }
   if (!source.bytes) {
-    if (!file.empty()) throw tCtlTrouble(file + ": No such file or directory");
+    if (!file.empty() && !mayBeMissing) throw tCtlTrouble(file + ": No such file or directory");
     return source;
   }
   source.lines = readSettingsLines(source.bytes->data(), source.bytes->size());

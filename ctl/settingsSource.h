@@ -22,8 +22,9 @@ struct tSettingsSource {
   tSettingsLines lines;              // empty when there are no bytes
 };
 
-// file: the path given on the command line, empty for the default.
-tSettingsSource readSettingsSource(const std::string& file);
+// file: the path given on the command line, empty for the default. With
+// mayBeMissing a missing named file is no trouble either (store creates it).
+tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing = false);
 
 // The section restore reads, as the reader keeps it, or null.
 const tSettingsSection* portSettings(const tSettingsLines& lines);

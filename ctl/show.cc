@@ -1,8 +1,5 @@
 #include "ctl/show.h"
 
-#include <exception>
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -12,7 +9,6 @@
 #include "ctl/textTable.h"
 #include "device/aeDevices.h"
 #include "device/aeProperties.h"
-#include "device/tInterfaceProxy_ae.h"
 #include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
@@ -23,26 +19,6 @@ struct tShownDevice {
   tAeDevice device;
   std::vector<tLiveValue> values;  // port by port, in table order
 };
-
-std::vector<tLiveValue> readDevice(const tAeDevice& device) {
-  std::vector<tLiveValue> values;
-  tInterfaceProxy_ae proxy;
-  try {
-    nTQAPAL000::throwingStep([&](nTQAPAL000::tStatus& status) { proxy.open(device.node, status); });
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    values.assign(static_cast<std::size_t>(device.portCount) * kAePropertyCount,
-                  refusedValue(std::current_exception()));
-    return values;
-  }
-  for (std::uint32_t port = 0; port < device.portCount; ++port) {
-    for (const tAeProperty& property : kAeProperties) {
-      values.push_back(readLiveValue(proxy, port, property.id));
-    }
-  }
-  return values;
-}
 
 std::string settingKey(const tAeDevice& device, std::uint32_t port, const tAeProperty& property) {
   return hexText(device.serial) + "_" + std::to_string(port) + "_" + property.name;
@@ -120,7 +96,7 @@ int runShow(const tShowOptions& options, std::ostream& out) {
   std::vector<tShownDevice> shown;
   bool refused = false;
   for (const tAeDevice& device : devices) {
-    shown.push_back({device, readDevice(device)});
+    shown.push_back({device, readDeviceValues(device)});
     for (const tLiveValue& value : shown.back().values) refused = refused || !value.read;
   }
   if (options.json) {

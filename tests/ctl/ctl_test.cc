@@ -3,6 +3,7 @@
 // command writes to a device (no set request 0x200109).
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "ctl/jsonWriter.h"
 #include "tests/reloc/relocation_dir.h"
+#include "tests/support/files.h"
 #include "tests/support/tSimRun.h"
 
 namespace {
@@ -334,3 +336,118 @@ TEST(Ctl, JsonStringsAreValidForAnyBytes) {
 }
 
 }  // namespace
+
+// One device with one port: what store captures fits a table row.
+const char kOnePortBench[] =
+    "device tq0 serial=0x1a5 ports=1 pid=0x7c5\ninterface tq0 ae_ae\\0 node=/dev/tqae0\n"
+    "value tq0 port=0 prop=0x13fff7 hex=e8030000\nvalue tq0 port=0 prop=0x13fff5 hex=28230000\n";
+const char kStoredNote[] =
+    "forcelinkdisable is not stored: restore clears it on every port after the entries\n";
+
+TEST(Ctl, Store) {
+  const std::string kOld =
+      "; by hand\r\n[PortSetting]\r\n0x1A5_0_LinkSpeed=10\r\n[Other]\r\nk=v\r\n";
+  const std::string kNew =
+      "; by hand\r\n[PortSetting]\r\n0x1A5_0_LinkSpeed=1000\r\n1a5_0_portmode=0\r\n"
+      "1a5_0_phystate=0\r\n1a5_0_jumboframes=9000\r\n1a5_0_interruptmoderation=0\r\n"
+      "1a5_0_sleepcapabilityconfigured=0\r\n[Other]\r\nk=v\r\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string file;  // DIR/f.ini before
+    std::string bench;
+    int exitStatus;
+    std::string out;
+    std::string after;  // DIR/f.ini after
+  } cases[] = {
+      {{"store", "DIR/f.ini"},
+       kOld,
+       kOnePortBench,
+       0,
+       std::string(kStoredNote) + "DIR/f.ini: 6 values stored\n",
+       kNew},
+      {{"store", "--dry-run", "DIR/f.ini"},
+       kOld,
+       kOnePortBench,
+       0,
+       std::string(kStoredNote) +
+           "--- DIR/f.ini\n+++ DIR/f.ini\n@@ -1,5 +1,10 @@\n ; by hand\r\n [PortSetting]\r\n"
+           "-0x1A5_0_LinkSpeed=10\r\n+0x1A5_0_LinkSpeed=1000\r\n+1a5_0_portmode=0\r\n"
+           "+1a5_0_phystate=0\r\n+1a5_0_jumboframes=9000\r\n+1a5_0_interruptmoderation=0\r\n"
+           "+1a5_0_sleepcapabilityconfigured=0\r\n [Other]\r\n k=v\r\n"
+           "DIR/f.ini: 6 values stored, dry run: nothing written\n",
+       kOld},
+      {{"store", "DIR/f.ini"},
+       kNew,
+       kOnePortBench,
+       0,
+       std::string(kStoredNote) + "DIR/f.ini: 6 values stored, nothing to change\n",
+       kNew},
+      // A 1-byte value no settings line carries; the named file is created.
+      {{"store", "--serial", "0x1A5", "DIR/f.ini"},
+       "",
+       std::string(kOnePortBench) + "size 0x13fff7 1\nvalue tq0 port=0 prop=0x13fff7 hex=07\n",
+       0,
+       "1a5_0_linkspeed: left out: a control character (0x07) cannot be written in a settings "
+       "line\n" +
+           std::string(kStoredNote) + "DIR/f.ini: 5 values stored, 1 left out\n",
+       "[PortSetting]\n1a5_0_portmode=0\n1a5_0_phystate=0\n1a5_0_jumboframes=9000\n"
+       "1a5_0_interruptmoderation=0\n1a5_0_sleepcapabilityconfigured=0\n"},
+      {{"store", "DIR/f.ini"},
+       kOld,
+       std::string(kOnePortBench) + "fault ioctl prop=0x13fff5 status=-52006:2:tqsim_driver\n",
+       1,
+       "1a5_0_jumboframes: the driver refuses to read it: Error (-52006): {\"file\":"
+       "\"tqsim_driver\",\"line\":2,\"component\":\"tqvlkae\"}\nDIR/f.ini: nothing written\n",
+       kOld},
+      {{"store", "--serial", "3c9", "DIR/f.ini"},
+       kOld,
+       kOnePortBench,
+       1,
+       "no AE device has serial 3c9\nDIR/f.ini: nothing written\n",
+       kOld},
+      {{"store", "DIR/f.ini"},
+       kBadFile,
+       kOnePortBench,
+       1,
+       "DIR/f.ini:3: error: key '1a5-0-linkspeed' is not <hex serial>_<decimal port>_<property> "
+       "with serial and port within 32 bits\n",
+       kBadFile},
+      {{"store", "--serial", "1g5"}, kOld, kOnePortBench, 2, "", kOld},
+      {{"store", "--json"}, kOld, kOnePortBench, 2, "", kOld},
+  };
+  for (const Case& c : cases) {
+    Ctl ctl;
+    if (!c.file.empty()) ctl.write("f.ini", c.file);
+    const SimResult result = ctl.run(c.args, c.bench);
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.args[1] << result.err;
+    if (c.exitStatus == 1 && !c.file.empty() && c.file == kBadFile) {
+      EXPECT_EQ(result.out.rfind(c.out, 0), 0u) << result.out;
+      EXPECT_NE(result.out.find("store refuses a file with errors; nothing written\n"),
+                std::string::npos);
+    } else {
+      EXPECT_EQ(result.out, c.out) << c.args[1];
+    }
+    EXPECT_EQ(tqtest::readFile(ctl.path("f.ini")), c.after) << c.args[1];
+  }
+}
+
+// store, then diff is in sync, and restore of the stored file writes back
+// exactly what store read: the ports then show what they showed before.
+TEST(Ctl, StoreThenRestoreWritesTheCapturedValues) {
+  const std::string bench = kBench +
+                            "value tq0 port=1 prop=0x13fff7 hex=64000000\n"
+                            "value tq1 port=2 prop=0x13fff5 hex=28230000\n"
+                            "value tq1 port=0 prop=0x13fffe hex=02000000\n";
+  Ctl ctl;
+  ctl.write(kDefaultFile, "[PortSetting]\n2b7_2_jumboframes=1500\n");
+  const SimResult store = ctl.run({"store"}, bench);
+  ASSERT_EQ(store.exitStatus, 0) << store.err;
+  EXPECT_EQ(store.out, std::string(kStoredNote) + "DIR/" + kDefaultFile + ": 30 values stored\n");
+  const SimResult diff = ctl.run({"diff"}, bench);
+  EXPECT_EQ(diff.exitStatus, 0) << diff.out;
+  const SimResult restore = ctl.run({"-r"}, kBench, TQ_TOOL_PATH);
+  ASSERT_EQ(restore.exitStatus, 0) << restore.err;
+  const std::string restored = storedValues(restore);
+  EXPECT_EQ(std::count(restored.begin(), restored.end(), '\n'), 30 + 5);  // and the port pass
+  EXPECT_EQ(ctl.run({"show"}, kBench + restored).out, ctl.run({"show"}, bench).out);
+}
