@@ -1,16 +1,17 @@
 # bash completion for tqvlkaectl(8): its commands, their options, and
-# settings files for check and diff.
+# settings files for check, diff and store.
 _tqvlkaectl() {
-    local cur command word
+    local cur prev command word
     cur=${COMP_WORDS[COMP_CWORD]}
+    prev=${COMP_WORDS[COMP_CWORD-1]}
     for word in "${COMP_WORDS[@]:1:COMP_CWORD-1}"; do
         case $word in
-            check|show|diff) command=$word; break ;;
+            check|show|diff|store) command=$word; break ;;
         esac
     done
     case $command in
         '')
-            COMPREPLY=($(compgen -W 'check show diff --help --json' -- "$cur")) ;;
+            COMPREPLY=($(compgen -W 'check show diff store --help --json' -- "$cur")) ;;
         check)
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W '--live --json --help' -- "$cur"))
@@ -20,6 +21,14 @@ _tqvlkaectl() {
         diff)
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W '--json --help' -- "$cur"))
+            else
+                COMPREPLY=($(compgen -f -- "$cur"))
+            fi ;;
+        store)
+            if [[ $prev == --serial ]]; then
+                COMPREPLY=()
+            elif [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W '--dry-run --serial --help' -- "$cur"))
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
