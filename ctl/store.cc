@@ -54,14 +54,17 @@ class tStore {
         return kCtlFound;
       }
       if (attempt == 0) writeLeftOut(out, rewrite);
-      if (options_.dryRun || rewrite.bytes == old) {
-        out << unifiedDiff(old, rewrite.bytes, source.path, source.path);
-        out << source.path << ": " << summary(rewrite)
-            << (rewrite.bytes == old ? ", nothing to change\n" : ", dry run: nothing written\n");
+      if (rewrite.bytes == old) {
+        out << source.path << ": " << summary(rewrite, "already stored: nothing to change") << '\n';
+        return kCtlClean;
+      }
+      if (options_.dryRun) {
+        out << unifiedDiff(old, rewrite.bytes, source.path, source.path) << source.path << ": "
+            << summary(rewrite, "would be stored (dry run: nothing written)") << '\n';
         return kCtlClean;
       }
       if (replace(source.path, old, rewrite.bytes)) {
-        out << source.path << ": " << summary(rewrite) << '\n';
+        out << source.path << ": " << summary(rewrite, "stored") << '\n';
         return kCtlClean;
       }
     }
@@ -142,13 +145,13 @@ class tStore {
     }
   }
 
-  std::string summary(const tStoreRewrite& rewrite) const {
+  std::string summary(const tStoreRewrite& rewrite, const char* what) const {
     std::size_t forceLinkDisable = 0;
     for (const tCapturedValue& value : captured_) {
       if (value.propertyId == kPropertyForceLinkDisable) ++forceLinkDisable;
     }
     const std::size_t stored = captured_.size() - forceLinkDisable - rewrite.leftOut.size();
-    std::string text = std::to_string(stored) + (stored == 1 ? " value" : " values") + " stored";
+    std::string text = std::to_string(stored) + (stored == 1 ? " value " : " values ") + what;
     if (!rewrite.leftOut.empty())
       text += ", " + std::to_string(rewrite.leftOut.size()) + " left out";
     return text;

@@ -374,13 +374,13 @@ TEST(Ctl, Store) {
            "-0x1A5_0_LinkSpeed=10\r\n+0x1A5_0_LinkSpeed=1000\r\n+1a5_0_portmode=0\r\n"
            "+1a5_0_phystate=0\r\n+1a5_0_jumboframes=9000\r\n+1a5_0_interruptmoderation=0\r\n"
            "+1a5_0_sleepcapabilityconfigured=0\r\n [Other]\r\n k=v\r\n"
-           "DIR/f.ini: 6 values stored, dry run: nothing written\n",
+           "DIR/f.ini: 6 values would be stored (dry run: nothing written)\n",
        kOld},
       {{"store", "DIR/f.ini"},
        kNew,
        kOnePortBench,
        0,
-       std::string(kStoredNote) + "DIR/f.ini: 6 values stored, nothing to change\n",
+       std::string(kStoredNote) + "DIR/f.ini: 6 values already stored: nothing to change\n",
        kNew},
       // A 1-byte value no settings line carries; the named file is created.
       {{"store", "--serial", "0x1A5", "DIR/f.ini"},
