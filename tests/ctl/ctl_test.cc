@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,6 +21,23 @@ using tqtest::SimOptions;
 using tqtest::SimResult;
 
 const std::string kBench = tqtest::kTwoDeviceBench;
+
+// text with every `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// The value of word `name=` in a driver log line; empty when absent.
+std::string logField(const std::string& line, const std::string& name) {
+  const std::string key = " " + name + "=";
+  const std::size_t at = line.find(key);
+  if (at == std::string::npos) return "";
+  const std::size_t begin = at + key.size();
+  return line.substr(begin, line.find(' ', begin) - begin);
+}
 
 // A run of tqvlkaectl (or the tool) whose settings directory lies inside
 // the run's temporary directory; DIR in arguments and files stands for it.
@@ -41,11 +57,10 @@ class Ctl {
     SimOptions options = options_;
     options.program = program;
     std::vector<std::string> expanded;
-    for (const std::string& arg : args)
-      expanded.push_back(std::regex_replace(arg, kDir, run_.dir()));
+    for (const std::string& arg : args) expanded.push_back(replaced(arg, "DIR", run_.dir()));
     SimResult result = run_.run(bench, expanded, options);
-    result.out = std::regex_replace(result.out, std::regex(run_.dir()), "DIR");
-    result.err = std::regex_replace(result.err, std::regex(run_.dir()), "DIR");
+    result.out = replaced(result.out, run_.dir(), "DIR");
+    result.err = replaced(result.err, run_.dir(), "DIR");
     for (const std::string& line : result.log) {
       if (program == TQ_TOOL_PATH) break;  // restore writes
       EXPECT_EQ(line.find("req=0x200109"), std::string::npos) << args[0] << ": " << line;
@@ -54,7 +69,6 @@ class Ctl {
   }
 
  private:
-  const std::regex kDir{"DIR"};
   tqtest::tSimRun run_;
   SimOptions options_;
 };
@@ -259,16 +273,13 @@ TEST(Ctl, ShowReadsEveryPortPropertyAndKeepsGoingPastARefusal) {
 
 // The bench lines that hold what a run's set requests stored.
 std::string storedValues(const SimResult& run) {
-  const std::regex set(
-      "ioctl dev=(\\S+) req=0x200109 .* port=(\\d+) .* prop=(\\S+) .* value=(\\w+) "
-      "status=0:0:");
   std::string lines;
   for (const std::string& line : run.log) {
-    std::smatch m;
-    if (std::regex_search(line, m, set)) {
-      lines += "value " + m[1].str() + " port=" + m[2].str() + " prop=" + m[3].str() +
-               " hex=" + m[4].str() + "\n";
-    }
+    if (line.rfind("ioctl ", 0) != 0 || logField(line, "req") != "0x200109" ||
+        logField(line, "status") != "0:0:")
+      continue;
+    lines += "value " + logField(line, "dev") + " port=" + logField(line, "port") +
+             " prop=" + logField(line, "prop") + " hex=" + logField(line, "value") + "\n";
   }
   return lines;
 }
