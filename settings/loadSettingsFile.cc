@@ -94,8 +94,7 @@ std::string_view settingsText(const char* bytes, std::size_t size) {
   return std::string_view(bytes, strnlen(bytes, size));
 }
 
-boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t size) {
-  boost::property_tree::ptree tree;
+void parseSettingsText(const char* bytes, std::size_t size, boost::property_tree::ptree& tree) {
   const std::string_view text = settingsText(bytes, size);
   TextBuffer buffer(const_cast<char*>(text.data()), text.size());
   std::istream stream(&buffer);
@@ -104,6 +103,11 @@ boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t siz
   } catch (const boost::property_tree::ini_parser_error& error) {
     throwClassicBoostError(error);
   }
+}
+
+boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t size) {
+  boost::property_tree::ptree tree;
+  parseSettingsText(bytes, size, tree);
   return tree;
 }
 
@@ -131,15 +135,19 @@ std::optional<std::string> readSettingsBytes(const std::string& path) {
   return readAll(fd);
 }
 
-std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& path) {
+bool readSettingsFile(const std::string& path, boost::property_tree::ptree& tree) {
+  tree.clear();
   const std::optional<std::string> bytes = readSettingsBytes(path);
-  if (!bytes) return std::nullopt;
-  return parseSettingsText(bytes->data(), bytes->size());
+  if (!bytes) return false;
+  parseSettingsText(bytes->data(), bytes->size(), tree);
+  return true;
 }
 
 boost::property_tree::ptree loadSettingsFile() {
-  std::optional<boost::property_tree::ptree> tree = readSettingsFile(settingsFilePath());
-  return tree ? std::move(*tree) : boost::property_tree::ptree();
+  // One tree, returned in place (the only object returned): never copied.
+  boost::property_tree::ptree tree;
+  readSettingsFile(settingsFilePath(), tree);
+  return tree;
 }
 
 }  // namespace nTQVLKAET100

@@ -32,12 +32,15 @@ bool isMissingFileError(int errnoValue);
 // failure. The checker reads the same bytes that restore parses.
 std::optional<std::string> readSettingsBytes(const std::string& path);
 
-// Reads and parses the settings file at path; nullopt when it is missing.
-// Throws std::runtime_error("The INI file could not be read.") when it
-// cannot be opened or read, std::runtime_error for an fstat failure,
-// tqerr::Exception when the lock cannot be taken, the INI reader's error for
-// syntax errors. Lock and descriptor are released on every exit.
-std::optional<boost::property_tree::ptree> readSettingsFile(const std::string& path);
+// Reads and parses the settings file at path into tree, which it replaces;
+// false (tree left empty) when the file is missing. Throws
+// std::runtime_error("The INI file could not be read.") when it cannot be
+// opened or read, std::runtime_error for an fstat failure, tqerr::Exception
+// when the lock cannot be taken, the INI reader's error for syntax errors.
+// Lock and descriptor are released on every exit. The tree is built where
+// the caller holds it: the property tree has no move constructor, and a copy
+// of a large file's tree doubles the peak memory of restore.
+bool readSettingsFile(const std::string& path, boost::property_tree::ptree& tree);
 
 // readSettingsFile(settingsFilePath()), an empty tree when the file is
 // missing.
@@ -51,6 +54,9 @@ std::string_view settingsText(const char* bytes, std::size_t size);
 // goes through the INI reader. Throws the reader's error (an
 // ini_parser_error) for syntax errors.
 boost::property_tree::ptree parseSettingsText(const char* bytes, std::size_t size);
+
+// The same into the caller's tree, which it replaces.
+void parseSettingsText(const char* bytes, std::size_t size, boost::property_tree::ptree& tree);
 
 }  // namespace nTQVLKAET100
 
