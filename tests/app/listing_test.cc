@@ -1,8 +1,11 @@
 // Listing mode of the real tool, run under the simulated driver.
+#include <ostream>
+#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "app/listing.h"
 #include "tests/support/tSimRun.h"
 
 namespace {
@@ -150,6 +153,23 @@ TEST(Listing, OutputThatCannotBeWritten) {
     EXPECT_EQ(result.exitStatus, c.exitStatus) << c.bench;
     EXPECT_EQ(result.err, c.err) << c.bench;
   }
+}
+
+// The listing run from a destructor while another exception unwinds, into a
+// stream that cannot be written: the failure cannot be thrown then, and the
+// listing returns (it once retried the failed stream until the stack ran out).
+TEST(Listing, OutputThatCannotBeWrittenWhileUnwinding) {
+  struct ListsOnDestruction {
+    std::ostream& out;
+    ~ListsOnDestruction() { nTQVLKAET100::listInterfaces(out); }
+  };
+  std::ostream unwritable(nullptr);
+  EXPECT_THROW(
+      {
+        ListsOnDestruction lists{unwritable};
+        throw std::runtime_error("in flight");
+      },
+      std::runtime_error);
 }
 
 // A driver file is tried ten times in a row before the read fails: nine
