@@ -159,7 +159,7 @@ class tStore {
 
   bool replace(const std::string& path, const std::string& old, const std::string& bytes) {
     try {
-      return replaceSettingsFile(path, old, bytes);
+      return replaceSettingsFile(path, old, bytes) == tReplaceResult::kReplaced;
     } catch (const std::bad_alloc&) {
       throw;
     } catch (...) {

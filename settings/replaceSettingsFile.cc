@@ -215,34 +215,36 @@ std::string writeTemporary(const tPlace& place, const struct stat& old, std::str
 
 }  // namespace
 
-bool replaceSettingsFile(const std::string& path, std::string_view expectedOld,
-                         std::string_view newBytes, tStatus& status) {
-  if (nTQAPAL000::isFatal(status)) return false;
+tReplaceResult replaceSettingsFile(const std::string& path, std::string_view expectedOld,
+                                   std::string_view newBytes, tStatus& status) {
+  if (nTQAPAL000::isFatal(status)) return tReplaceResult::kFailed;
   tPlace place;
-  if (!resolve(path, place, status)) return false;
+  if (!resolve(path, place, status)) return tReplaceResult::kFailed;
   struct stat old;
   // Held until the end, when closing it releases the lock.
   Descriptor lock(openLocked(place, old, status));
-  if (lock.get() < 0) return false;
+  if (lock.get() < 0) return tReplaceResult::kFailed;
   removeStaleTemporaries(place);
   bool same = false;
-  if (!holds(lock.get(), expectedOld, same, status) || !same) return false;
+  if (!holds(lock.get(), expectedOld, same, status)) return tReplaceResult::kFailed;
+  if (!same) return tReplaceResult::kFileChanged;
   const std::string temporary = writeTemporary(place, old, newBytes, status);
-  if (temporary.empty()) return false;
+  if (temporary.empty()) return tReplaceResult::kFailed;
   if (::rename(temporary.c_str(), place.file.c_str()) != 0) {
     recordErrno(status, kSiteRename);
     ::unlink(temporary.c_str());
-    return false;
+    return tReplaceResult::kFailed;
   }
   Descriptor directory(::open(place.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (directory.get() < 0 || ::fsync(directory.get()) != 0) {
-    return recordErrno(status, kSiteDirectorySync);
+    recordErrno(status, kSiteDirectorySync);
+    return tReplaceResult::kFailed;
   }
-  return true;
+  return tReplaceResult::kReplaced;
 }
 
-bool replaceSettingsFile(const std::string& path, std::string_view expectedOld,
-                         std::string_view newBytes) {
+tReplaceResult replaceSettingsFile(const std::string& path, std::string_view expectedOld,
+                                   std::string_view newBytes) {
   return nTQAPAL000::throwingStep(
       [&](tStatus& status) { return replaceSettingsFile(path, expectedOld, newBytes, status); });
 }

@@ -39,19 +39,25 @@
 
 namespace nTQVLKAET100 {
 
-// Replaces the file at path with newBytes, provided it still holds
-// expectedOld (an absent file holds ""). Returns true when the new content
-// is in place, false when the file held other bytes (nothing is written: the
-// caller rewrites again). A failure is recorded in status (the operating
-// system's error number by nTQAPAL000::mapErrno, the step's site) and returns
-// false; a failure of the last step, the directory's fsync, comes after the
-// new content is in place.
-bool replaceSettingsFile(const std::string& path, std::string_view expectedOld,
-                         std::string_view newBytes, nTQAPAL000::tStatus& status);
+// What a replacement came to.
+enum class tReplaceResult {
+  kReplaced,     // the new content is in place
+  kFileChanged,  // the file held other bytes: nothing written, the caller rewrites again
+  kFailed,       // recorded in the status
+};
 
-// The same at a boundary: throws tqerr::Exception for a recorded failure.
-bool replaceSettingsFile(const std::string& path, std::string_view expectedOld,
-                         std::string_view newBytes);
+// Replaces the file at path with newBytes, provided it still holds
+// expectedOld (an absent file holds ""). A failure is recorded in status (the
+// operating system's error number by nTQAPAL000::mapErrno, the step's site);
+// a failure of the last step, the directory's fsync, comes after the new
+// content is in place.
+tReplaceResult replaceSettingsFile(const std::string& path, std::string_view expectedOld,
+                                   std::string_view newBytes, nTQAPAL000::tStatus& status);
+
+// The same at a boundary: throws tqerr::Exception for a recorded failure, so
+// it returns kReplaced or kFileChanged.
+tReplaceResult replaceSettingsFile(const std::string& path, std::string_view expectedOld,
+                                   std::string_view newBytes);
 
 }  // namespace nTQVLKAET100
 

@@ -17,7 +17,10 @@ int main(int argc, char** argv) {
     const std::optional<std::string> old = nTQVLKAET100::readSettingsBytes(argv[1]);
     std::ifstream in(argv[2], std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return nTQVLKAET100::replaceSettingsFile(argv[1], old.value_or(""), bytes) ? 0 : 2;
+    return nTQVLKAET100::replaceSettingsFile(argv[1], old.value_or(""), bytes) ==
+                   nTQVLKAET100::tReplaceResult::kReplaced
+               ? 0
+               : 2;
   } catch (const std::exception& error) {
     std::cerr << error.what() << "\n";
     return 1;

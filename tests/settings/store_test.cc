@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "device/aeProperties.h"
+#include "error/Exception.h"
 #include "fuzz/storeRewriteDifference.h"
 #include "settings/replaceSettingsFile.h"
 #include "settings/storeRewrite.h"
@@ -137,7 +138,8 @@ TEST(StoreDiff, AsDiffWritesIt) {
   EXPECT_EQ(unifiedDiff(lines, lines, "a", "b"), "");
 }
 
-// Replacement on disk: owner and mode kept, links stay links, nothing left.
+// Replacement on disk: owner and mode kept, links stay links, nothing left;
+// a file that changed meanwhile is told apart from a failure.
 TEST(StoreReplace, ReplacesTheFileItNames) {
   tqtest::tTempDirectory temp;
   const std::string plain = temp.writeFile("plain/tqvlkae.ini", "old\n");
@@ -146,22 +148,31 @@ TEST(StoreReplace, ReplacesTheFileItNames) {
   const std::string link = temp.makeDirectory("link") + "/tqvlkae.ini";
   fs::create_symlink(target, link);
   const std::string absent = temp.path() + "/new/dir/tqvlkae.ini";
+  // A link to nothing is refused, and nothing is created through it.
+  const std::string dangling = temp.makeDirectory("dangling") + "/tqvlkae.ini";
+  fs::create_symlink(temp.path() + "/nowhere/tqvlkae.ini", dangling);
   const ::mode_t mask = ::umask(077);
   struct Case {
     std::string path;
     std::string expectedOld;
-    std::string file;  // what holds the content
+    std::string file;  // what holds the content; empty: nothing does
     ::mode_t mode;
-    bool replaced;
+    tReplaceResult result;
   } cases[] = {
-      {plain, "old\n", plain, 0640, true},
-      {plain, "other\n", plain, 0640, false},
-      {link, "old\n", target, 0644, true},
-      {absent, "", absent, 0644, true},
+      {plain, "old\n", plain, 0640, tReplaceResult::kReplaced},
+      {plain, "other\n", plain, 0640, tReplaceResult::kFileChanged},
+      {link, "old\n", target, 0644, tReplaceResult::kReplaced},
+      {absent, "", absent, 0644, tReplaceResult::kReplaced},
+      {dangling, "", "", 0, tReplaceResult::kFailed},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(replaceSettingsFile(c.path, c.expectedOld, "new\n"), c.replaced) << c.path;
-    EXPECT_EQ(readFile(c.file), c.replaced ? "new\n" : readFile(c.file)) << c.path;
+    const std::string before = c.file.empty() ? "" : readFile(c.file);
+    nTQAPAL000::tStatus status;
+    EXPECT_EQ(replaceSettingsFile(c.path, c.expectedOld, "new\n", status), c.result) << c.path;
+    EXPECT_EQ(status.code < 0, c.result == tReplaceResult::kFailed) << c.path;
+    if (c.file.empty()) continue;
+    EXPECT_EQ(readFile(c.file), c.result == tReplaceResult::kReplaced ? "new\n" : before)
+        << c.path;
     struct stat info;
     ASSERT_EQ(::stat(c.file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, c.mode) << c.path;
@@ -171,13 +182,9 @@ TEST(StoreReplace, ReplacesTheFileItNames) {
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(readFile(plain), "new\n");
   EXPECT_EQ(fs::status(temp.path() + "/new").permissions(), fs::perms(0755));
-  // A link to nothing is refused, and nothing is created through it.
-  const std::string dangling = temp.makeDirectory("dangling") + "/tqvlkae.ini";
-  fs::create_symlink(temp.path() + "/nowhere/tqvlkae.ini", dangling);
-  nTQAPAL000::tStatus status;
-  EXPECT_FALSE(replaceSettingsFile(dangling, "", "new\n", status));
-  EXPECT_LT(status.code, 0);
   EXPECT_FALSE(fs::exists(temp.path() + "/nowhere"));
+  // At the boundary a failure is thrown.
+  EXPECT_THROW(replaceSettingsFile(dangling, "", "new\n"), tqerr::Exception);
 }
 
 // A writer waits while a reader holds the shared lock on the file.
@@ -186,7 +193,8 @@ TEST(StoreReplace, WaitsForTheReadersLock) {
   const std::string path = temp.writeFile("tqvlkae.ini", "old\n");
   const int reader = ::open(path.c_str(), O_RDONLY);
   ASSERT_EQ(::flock(reader, LOCK_SH), 0);
-  std::thread writer([&] { EXPECT_TRUE(replaceSettingsFile(path, "old\n", "new\n")); });
+  std::thread writer(
+      [&] { EXPECT_EQ(replaceSettingsFile(path, "old\n", "new\n"), tReplaceResult::kReplaced); });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_EQ(readFile(path), "old\n");
   ::close(reader);
