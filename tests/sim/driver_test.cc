@@ -256,7 +256,7 @@ TEST_F(DriverTest, AWriteRefusedOrNotKeptAmongFive) {
        {0, 0, 0, 0, 0},
        {1, 2, 0, 0, 5},
        "fault ioctl seq=6 dev=d0 discard"},
-      // A warning keeps the value, even when it is the driver's answer.
+      // A warning status keeps the value.
       {"fault ioctl req=0x200109 status=7:1:w.c from=3 times=1",
        {0, 0, 0, 0, 0},
        {0, 0, 7, 0, 0},
