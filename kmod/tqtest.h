@@ -129,6 +129,13 @@ struct tq_size {
 };
 
 /*
+ * What a fault does to the calls it fires on: fail with an errno, put a
+ * status block into the reply, or answer a set as the driver would but keep
+ * nothing of it (only sets match a discard).
+ */
+enum tq_fault_effect { TQ_FAULT_ERRNO, TQ_FAULT_STATUS, TQ_FAULT_DISCARD };
+
+/*
  * An injected failure: every given selector must match; it fires on its
  * matching calls number from .. from + times - 1 (times 0: no end).
  */
@@ -138,7 +145,7 @@ struct tq_fault {
 	u32 request;
 	bool has_port, has_prop;
 	u32 port, prop;
-	bool reply_status; /* else errno */
+	enum tq_fault_effect effect;
 	int error;
 	struct tq_compact_status status;
 	u32 from, times, seen;

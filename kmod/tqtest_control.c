@@ -8,8 +8,9 @@
  *   property <dir> <file> (hex=<bytes>|dir)
  *   interface <dir> <name> node=/dev/<misc name> [text=<interfacePath text>] [missing]
  *   size <property id> <bytes>
+ *   value <dir> port=<n> prop=<id> hex=<bytes>
  *   fault ioctl [seq=<n>] [dev=<dir>] [port=<n>] [prop=<id>] [req=<code>]
- *               (errno=<E>|status=<code>:<line>:<file>) [from=<n>] [times=<n>]
+ *               (errno=<E>|status=<code>:<line>:<file>|discard) [from=<n>] [times=<n>]
  */
 
 #include <linux/errno.h>
@@ -167,11 +168,50 @@ static int tq_cmd_size(char **cursor)
 	return tq_size_set(id, size);
 }
 
+/* value <dir> port=<n> prop=<id> hex=<bytes>: as if a set had stored it. */
+static int tq_cmd_value(char **cursor)
+{
+	char *dir = tq_word(cursor), *word, *value;
+	struct tq_device *dev = dir ? tq_device_find(dir) : NULL;
+	static u8 bytes[TQ_MAX_VALUE];
+	unsigned int seen = 0, bit;
+	u32 port = 0, prop = 0;
+	size_t length = 0;
+	int err;
+
+	if (!dev)
+		return -EINVAL;
+	while ((word = tq_word(cursor))) {
+		value = tq_split(word);
+		if (!value)
+			return -EINVAL;
+		bit = !strcmp(word, "port") ? 1 : !strcmp(word, "prop") ? 2 : !strcmp(word, "hex") ? 4 : 0;
+		if (!bit || (seen & bit))
+			return -EINVAL;
+		seen |= bit;
+		if (bit == 1) {
+			err = kstrtou32(value, 0, &port);
+		} else if (bit == 2) {
+			err = kstrtou32(value, 0, &prop);
+		} else {
+			length = strlen(value);
+			err = length % 2 || length / 2 > sizeof(bytes) ||
+			      hex2bin(bytes, value, length / 2) ? -EINVAL : 0;
+			length /= 2;
+		}
+		if (err)
+			return err;
+	}
+	if (seen != 7)
+		return -EINVAL;
+	return tq_value_store(dev, port, prop, bytes, length);
+}
+
 static int tq_cmd_fault(char **cursor)
 {
 	struct tq_fault f = { .from = 1 };
 	char *kind = tq_word(cursor), *word, *value;
-	bool has_reply = false;
+	unsigned int effects = 0;
 	int err;
 
 	if (!kind || strcmp(kind, "ioctl"))
@@ -179,6 +219,11 @@ static int tq_cmd_fault(char **cursor)
 	if (tq_fault_count == TQ_MAX_FAULTS)
 		return -ENOSPC;
 	while ((word = tq_word(cursor))) {
+		if (!strcmp(word, "discard")) {
+			f.effect = TQ_FAULT_DISCARD;
+			effects++;
+			continue;
+		}
 		value = tq_split(word);
 		if (!value)
 			return -EINVAL;
@@ -195,11 +240,12 @@ static int tq_cmd_fault(char **cursor)
 		} else if (!strcmp(word, "req")) {
 			err = kstrtou32(value, 0, &f.request);
 		} else if (!strcmp(word, "errno")) {
-			has_reply = true;
+			f.effect = TQ_FAULT_ERRNO;
+			effects++;
 			err = tq_parse_errno(value, &f.error);
 		} else if (!strcmp(word, "status")) {
-			has_reply = true;
-			f.reply_status = true;
+			f.effect = TQ_FAULT_STATUS;
+			effects++;
 			err = tq_parse_status(value, &f.status);
 		} else if (!strcmp(word, "from")) {
 			err = kstrtou32(value, 0, &f.from);
@@ -211,7 +257,7 @@ static int tq_cmd_fault(char **cursor)
 		if (err)
 			return err;
 	}
-	if (!has_reply || f.from == 0)
+	if (effects != 1 || f.from == 0)
 		return -EINVAL;
 	tq_faults[tq_fault_count++] = f;
 	return 0;
@@ -237,6 +283,8 @@ int tq_control_line(char *line)
 		return tq_cmd_interface(&line);
 	if (!strcmp(command, "size"))
 		return tq_cmd_size(&line);
+	if (!strcmp(command, "value"))
+		return tq_cmd_value(&line);
 	if (!strcmp(command, "fault"))
 		return tq_cmd_fault(&line);
 	return -EINVAL;

@@ -79,7 +79,7 @@ static bool tq_fault_fires(struct tq_fault *f)
 }
 
 /* The first matching fault of the kind that fires now; counts every match. */
-static struct tq_fault *tq_fault_match(const struct tq_request *r, bool want_status)
+static struct tq_fault *tq_fault_match(const struct tq_request *r, enum tq_fault_effect effect)
 {
 	struct tq_fault *hit = NULL;
 	unsigned int i;
@@ -87,7 +87,9 @@ static struct tq_fault *tq_fault_match(const struct tq_request *r, bool want_sta
 	for (i = 0; i < tq_fault_count; i++) {
 		struct tq_fault *f = &tq_faults[i];
 
-		if (f->reply_status != want_status)
+		if (f->effect != effect)
+			continue;
+		if (effect == TQ_FAULT_DISCARD && r->code != TQ_SET_PROPERTY)
 			continue;
 		if (f->seq && f->seq != r->seq)
 			continue;
@@ -171,7 +173,7 @@ static long tq_property(struct tq_request *r)
 		ret = q->buffer_size > TQ_MAX_RECORD ? -EINVAL : -EFAULT;
 		goto out;
 	}
-	f = tq_fault_match(r, false);
+	f = tq_fault_match(r, TQ_FAULT_ERRNO);
 	if (f) {
 		tq_log_fault(r, f, NULL);
 		ret = -f->error;
@@ -190,11 +192,15 @@ static long tq_property(struct tq_request *r)
 		status = tq_status(TQ_REPLY_BUFFER_TOO_SMALL, 4, TQ_REPLY_FILE);
 	else
 		stored = true;
-	f = tq_fault_match(r, true);
+	f = tq_fault_match(r, TQ_FAULT_STATUS);
 	if (f) {
 		status = f->status;
 		stored = stored && status.code >= 0;
 		tq_log_fault(r, f, &status);
+	}
+	if (is_set && tq_fault_match(r, TQ_FAULT_DISCARD)) {
+		stored = false;
+		tq_log_append("fault ioctl seq=%llu dev=%s discard\n", r->seq, r->iface->dev->dir);
 	}
 
 	if (is_set) {
@@ -288,7 +294,7 @@ static long tq_other_request(struct tq_request *r, const struct tq_layout *layou
 	tq_log_append(" status=");
 	tq_log_status((const struct tq_compact_status *)(input + layout->in_status));
 	tq_log_append("\n");
-	f = tq_fault_match(r, false);
+	f = tq_fault_match(r, TQ_FAULT_ERRNO);
 	if (f) {
 		tq_log_fault(r, f, NULL);
 		ret = -f->error;
@@ -297,7 +303,7 @@ static long tq_other_request(struct tq_request *r, const struct tq_layout *layou
 	for (field = layout->out; field->name; field++)
 		tq_field_put(reply, field,
 			     ((u64)layout->number << (field->width * 8 - 8)) | ++index);
-	f = tq_fault_match(r, true);
+	f = tq_fault_match(r, TQ_FAULT_STATUS);
 	if (f) {
 		memcpy(reply + layout->out_status, &f->status, sizeof(f->status));
 		tq_log_fault(r, f, &f->status);

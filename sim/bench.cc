@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -88,7 +89,6 @@ bool parseStatus(const std::string& text, Fault& f) {
   f.file = text.substr(c2 + 1);
   if (f.file.size() > 23) return false;
   f.code = static_cast<std::int32_t>(code);
-  f.replyStatus = true;
   return true;
 }
 
@@ -99,7 +99,7 @@ bool takesWord(FaultKind kind, const std::string& key) {
   switch (kind) {
     case FaultKind::ioctl:
       return key == "seq" || key == "dev" || key == "port" || key == "prop" || key == "req" ||
-             key == "errno" || key == "status";
+             key == "errno" || key == "status" || key == "discard";
     case FaultKind::glob:
       return key == "result";
     case FaultKind::fread:
@@ -124,6 +124,7 @@ bool parseFault(const std::vector<std::string>& words, Fault& f, std::string& wh
     return false;
   }
   f.kind = k->second;
+  int effects = 0;  // errno=, status= and discard given on an ioctl line
   for (std::size_t i = 2; i < words.size(); ++i) {
     Word w = splitWord(words[i]);
     if (!takesWord(f.kind, w.key)) {
@@ -131,7 +132,11 @@ bool parseFault(const std::vector<std::string>& words, Fault& f, std::string& wh
       return false;
     }
     bool ok = w.hasValue;
-    if (!ok) {
+    if (w.key == "discard") {
+      ok = !w.hasValue;
+      f.effect = FaultEffect::discard;
+      ++effects;
+    } else if (!ok) {
     } else if (w.key == "seq") {
       ok = parseNumber(w.value, f.seq) && f.seq > 0;
     } else if (w.key == "dev") {
@@ -146,8 +151,12 @@ bool parseFault(const std::vector<std::string>& words, Fault& f, std::string& wh
       ok = parseU32(w.value, f.request);
     } else if (w.key == "errno") {
       ok = parseErrno(w.value, f.error) && f.error > 0;
+      f.effect = FaultEffect::error;
+      ++effects;
     } else if (w.key == "status") {
       ok = parseStatus(w.value, f);
+      f.effect = FaultEffect::status;
+      ++effects;
     } else if (w.key == "result") {
       if (w.value == "aborted") {
         f.globResult = GLOB_ABORTED;
@@ -172,8 +181,8 @@ bool parseFault(const std::vector<std::string>& words, Fault& f, std::string& wh
   }
   switch (f.kind) {
     case FaultKind::ioctl:
-      if ((f.error != 0) == f.replyStatus) {
-        why = "ioctl fault needs exactly one of errno= and status=";
+      if (effects != 1) {
+        why = "ioctl fault needs exactly one of errno=, status= and discard";
         return false;
       }
       break;
@@ -202,6 +211,59 @@ Device* findDevice(Bench& bench, const std::string& dir) {
   for (auto& d : bench.devices)
     if (d.dir == dir) return &d;
   return nullptr;
+}
+
+const Device* findDevice(const Bench& bench, const std::string& dir) {
+  for (const auto& d : bench.devices)
+    if (d.dir == dir) return &d;
+  return nullptr;
+}
+
+// Hands the words of every line that holds any (comments removed) to take;
+// the first line it refuses ends the walk with "<what> line N: <why>".
+template <typename Take>
+bool forEachLine(const std::string& text, const std::string& what, std::string& error, Take take) {
+  std::istringstream in(text);
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    auto hash = line.find('#');
+    if (hash != std::string::npos) line.erase(hash);
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string word; words >> word;) w.push_back(word);
+    if (w.empty()) continue;
+    std::string why;
+    if (!take(w, why)) {
+      error = what + " line " + std::to_string(number) + ": " + why;
+      return false;
+    }
+  }
+  return true;
+}
+
+// value <dir> port=<n> prop=<id> hex=<bytes>, the words after the
+// device in any order, each once.
+bool parseValue(const std::vector<std::string>& words, const Bench& bench, Values& values,
+                std::string& why) {
+  std::uint32_t port = 0, id = 0;
+  std::string bytes;
+  bool ok = words.size() == 5 && findDevice(bench, words[1]) != nullptr;
+  unsigned seen = 0;  // one bit per word kind: each must come once
+  for (std::size_t i = 2; ok && i < words.size(); ++i) {
+    Word w = splitWord(words[i]);
+    const unsigned bit = w.key == "port" ? 1 : w.key == "prop" ? 2 : w.key == "hex" ? 4 : 0;
+    ok = w.hasValue && bit != 0 && (seen & bit) == 0 &&
+         (bit == 1   ? parseU32(w.value, port)
+          : bit == 2 ? parseU32(w.value, id)
+                     : parseHex(w.value, bytes));
+    seen |= bit;
+  }
+  if (!ok) {
+    why = "value needs a declared device, port=<n>, prop=<id> and hex=<bytes>";
+    return false;
+  }
+  values[std::make_tuple(words[1], port, id)] = bytes;
+  return true;
 }
 
 bool parseLine(const std::vector<std::string>& words, Bench& bench, std::string& why) {
@@ -308,24 +370,13 @@ bool parseLine(const std::vector<std::string>& words, Bench& bench, std::string&
     bench.sizes[id] = size;
     return true;
   }
-  if (kind == "value") {
-    std::uint32_t port = 0, id = 0;
-    std::string bytes;
-    bool ok = words.size() == 5 && findDevice(bench, words[1]) != nullptr;
-    unsigned seen = 0;  // one bit per word kind: each must come once
-    for (std::size_t i = 2; ok && i < words.size(); ++i) {
-      Word w = splitWord(words[i]);
-      const unsigned bit = w.key == "port" ? 1 : w.key == "prop" ? 2 : w.key == "hex" ? 4 : 0;
-      ok = w.hasValue && bit != 0 && (seen & bit) == 0 &&
-           (bit == 1 ? parseU32(w.value, port)
-                     : bit == 2 ? parseU32(w.value, id) : parseHex(w.value, bytes));
-      seen |= bit;
-    }
-    if (!ok) {
-      why = "value needs a declared device, port=<n>, prop=<id> and hex=<bytes>";
+  if (kind == "value") return parseValue(words, bench, bench.values, why);
+  if (kind == "state") {
+    if (words.size() != 2 || words[1].find('=') != std::string::npos || !bench.statePath.empty()) {
+      why = "state needs one file name, once";
       return false;
     }
-    bench.values[std::make_tuple(words[1], port, id)] = bytes;
+    bench.statePath = words[1];
     return true;
   }
   if (kind == "fault") {
@@ -381,22 +432,41 @@ bool parseErrno(const std::string& text, int& value) {
 bool parseBench(const std::string& text, Bench& bench, std::string& error) {
   bench = Bench();
   bench.sizes = defaultPropertySizes();
-  std::istringstream in(text);
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
-    auto hash = line.find('#');
-    if (hash != std::string::npos) line.erase(hash);
-    std::istringstream words(line);
-    std::vector<std::string> w;
-    for (std::string word; words >> word;) w.push_back(word);
-    if (w.empty()) continue;
-    std::string why;
-    if (!parseLine(w, bench, why)) {
-      error = "bench line " + std::to_string(number) + ": " + why;
+  return forEachLine(text, "bench", error,
+                     [&bench](const std::vector<std::string>& w, std::string& why) {
+                       return parseLine(w, bench, why);
+                     });
+}
+
+bool parseValues(const std::string& text, const Bench& bench, const std::string& what,
+                 Values& values, std::string& error) {
+  values.clear();
+  return forEachLine(text, what, error, [&](const std::vector<std::string>& w, std::string& why) {
+    if (w[0] != "value") {
+      why = "only value lines belong here, not '" + w[0] + "'";
       return false;
     }
+    return parseValue(w, bench, values, why);
+  });
+}
+
+std::string valueLine(const std::string& device, std::uint32_t port, std::uint32_t property,
+                      const std::string& bytes) {
+  char id[16];
+  std::snprintf(id, sizeof id, "0x%08x", property);
+  return "value " + device + " port=" + std::to_string(port) + " prop=" + id +
+         " hex=" + hex(bytes.data(), bytes.size());
+}
+
+std::string hex(const void* data, std::size_t length) {
+  static const char digits[] = "0123456789abcdef";
+  std::string s;
+  const auto* p = static_cast<const unsigned char*>(data);
+  for (std::size_t i = 0; i < length; ++i) {
+    s.push_back(digits[p[i] >> 4]);
+    s.push_back(digits[p[i] & 15]);
   }
-  return true;
+  return s;
 }
 
 bool readBenchFile(const std::string& path, Bench& bench, std::string& error) {
@@ -421,7 +491,12 @@ bool readBenchFile(const std::string& path, Bench& bench, std::string& error) {
     error = "cannot read bench file " + path + ": " + std::strerror(readError);
     return false;
   }
-  return parseBench(text, bench, error);
+  if (!parseBench(text, bench, error)) return false;
+  if (!bench.statePath.empty() && bench.statePath[0] != '/') {
+    const auto slash = path.rfind('/');
+    if (slash != std::string::npos) bench.statePath = path.substr(0, slash + 1) + bench.statePath;
+  }
+  return true;
 }
 
 bool buildTree(const Bench& bench, const std::string& root, std::string& error) {

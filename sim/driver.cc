@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/state.h"
+
 // Under valgrind the simulated driver's writes into the tool's memory go
 // through process_vm_writev, which memcheck does not count as defining that
 // memory; the client request below tells it, as a kernel driver's copy to
@@ -183,17 +185,6 @@ bool fires(Fault& f) {
 
 }  // namespace
 
-std::string hex(const void* data, std::size_t length) {
-  static const char digits[] = "0123456789abcdef";
-  std::string s;
-  const auto* p = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < length; ++i) {
-    s.push_back(digits[p[i] >> 4]);
-    s.push_back(digits[p[i] & 15]);
-  }
-  return s;
-}
-
 bool ProcessMemory::read(std::uint64_t address, void* into, std::size_t length) {
   if (length == 0) return true;
   iovec local{into, length};
@@ -247,10 +238,11 @@ const Fault* Driver::systemFault(FaultKind kind, const std::string& path) {
   return hit;
 }
 
-const Fault* Driver::ioctlFault(const Request& r, bool wantStatus) {
+const Fault* Driver::ioctlFault(const Request& r, FaultEffect effect) {
   const Fault* hit = nullptr;
   for (auto& f : bench_.faults) {
-    if (f.kind != FaultKind::ioctl || f.replyStatus != wantStatus) continue;
+    if (f.kind != FaultKind::ioctl || f.effect != effect) continue;
+    if (effect == FaultEffect::discard && r.code != kSetProperty) continue;
     if (f.seq != 0 && f.seq != r.seq) continue;
     if (!f.device.empty() && f.device != r.dir) continue;
     // req= names the whole code or only the request number (its low byte).
@@ -325,7 +317,7 @@ int Driver::other(Request& r, const Layout& layout, Memory& memory, std::vector<
   CompactStatus sent;
   std::memcpy(&sent, input.data() + layout.inStatus, sizeof sent);
   log.push_back(line + " status=" + statusText(sent));
-  if (const Fault* f = ioctlFault(r, false)) {
+  if (const Fault* f = ioctlFault(r, FaultEffect::error)) {
     log.push_back(format("fault ioctl seq=%llu dev=%s errno=%d", (unsigned long long)r.seq,
                          r.dir.c_str(), f->error));
     return f->error;
@@ -336,7 +328,7 @@ int Driver::other(Request& r, const Layout& layout, Memory& memory, std::vector<
     const std::uint64_t value = resultValue(layout.number, field, ++index);
     std::memcpy(reply.data() + field.offset, &value, field.width);
   }
-  if (const Fault* f = ioctlFault(r, true)) {
+  if (const Fault* f = ioctlFault(r, FaultEffect::status)) {
     const CompactStatus status = replyStatus(f->code, f->line, f->file);
     std::memcpy(reply.data() + layout.outStatus, &status, sizeof status);
     log.push_back(format("fault ioctl seq=%llu dev=%s status=%s", (unsigned long long)r.seq,
@@ -370,7 +362,7 @@ int Driver::property(Request& r, Memory& memory, std::vector<std::string>& log) 
              r.dir.c_str(), r.code, r.block.inSize, r.block.outSize, q.port, q.selector,
              q.propertyId, q.bufferSize, valueText.c_str(), statusText(q.status).c_str()));
   if (!valueReadable) return q.bufferSize > kMaxRecord ? EINVAL : EFAULT;
-  if (const Fault* f = ioctlFault(r, false)) {
+  if (const Fault* f = ioctlFault(r, FaultEffect::error)) {
     log.push_back(format("fault ioctl seq=%llu dev=%s errno=%d", (unsigned long long)r.seq,
                          r.dir.c_str(), f->error));
     return f->error;
@@ -393,16 +385,29 @@ int Driver::property(Request& r, Memory& memory, std::vector<std::string>& log) 
   } else {
     stored = true;
   }
-  if (const Fault* f = ioctlFault(r, true)) {
+  if (const Fault* f = ioctlFault(r, FaultEffect::status)) {
     status = replyStatus(f->code, f->line, f->file);
     stored = stored && f->code >= 0;
     log.push_back(format("fault ioctl seq=%llu dev=%s status=%s", (unsigned long long)r.seq,
                          r.dir.c_str(), statusText(status).c_str()));
   }
+  if (!isSet) {
+  } else if (ioctlFault(r, FaultEffect::discard) != nullptr) {
+    stored = false;
+    log.push_back(
+        format("fault ioctl seq=%llu dev=%s discard", (unsigned long long)r.seq, r.dir.c_str()));
+  }
 
+  // With a state file, the values are those of the file, under its lock
+  // until this request is answered.
+  StateFile state(bench_.statePath);
+  if (!bench_.statePath.empty() && !state.load(bench_, values_, failure_)) return EIO;
   auto key = std::make_tuple(r.dir, q.port, q.propertyId);
   if (isSet) {
-    if (stored) values_[key] = value;
+    if (stored) {
+      values_[key] = value;
+      if (!bench_.statePath.empty() && !state.save(values_, failure_)) return EIO;
+    }
     if (!memory.write(r.block.out, &status, sizeof status)) return EFAULT;
   } else {
     if (stored && q.buffer != 0) {

@@ -1,7 +1,8 @@
 // Driver: the simulated kernel driver's request side. It answers the ioctl
 // requests of the AE device interfaces in the driver's framing (a 32-byte
 // argument block pointing at an input and an output record, each ending in a
-// 32-byte status block), keeps the property values written to each port,
+// 32-byte status block), keeps the property values written to each port
+// (in the bench's state file when it names one, else for the process's life),
 // injects the faults of the bench, and produces one decoded log line per
 // request and per injected fault.
 //
@@ -69,18 +70,21 @@ class Driver {
 
   std::vector<Fault>& faults() { return bench_.faults; }
 
+  // Not empty once the state file could not be read or written: the request
+  // failed with EIO, and the simulator is no longer a faithful driver.
+  const std::string& failure() const { return failure_; }
+
  private:
   struct Request;
-  const Fault* ioctlFault(const Request& r, bool wantStatus);
+  const Fault* ioctlFault(const Request& r, FaultEffect effect);
   int property(Request& r, Memory& memory, std::vector<std::string>& log);
   int other(Request& r, const RequestLayout& layout, Memory& memory, std::vector<std::string>& log);
 
   Bench bench_;
   std::uint64_t sequence_ = 0;
-  std::map<std::tuple<std::string, std::uint32_t, std::uint32_t>, std::string> values_;
+  Values values_;
+  std::string failure_;
 };
-
-std::string hex(const void* data, std::size_t length);
 
 }  // namespace tqsim
 

@@ -6,6 +6,7 @@
 // Environment: TQSIM_BENCH (bench file; without it nothing is simulated),
 // TQSIM_LOG (request log, appended), TQSIM_DIR (where the tree is built,
 // default $TMPDIR or /tmp), TQSIM_KEEP=1 (leave the tree behind at exit).
+// A state file that cannot be kept stops the program as a bad bench does.
 // The tool is single-threaded, so the state below is not locked.
 #include <dlfcn.h>
 #include <errno.h>
@@ -26,6 +27,7 @@
 
 #include "sim/bench.h"
 #include "sim/driver.h"
+#include "sim/state.h"
 
 // Not zero while the simulator runs code of its own: a library preloaded
 // beside it to fail the program's allocations leaves these alone, so the
@@ -131,6 +133,11 @@ __attribute__((constructor)) void start() {
   tqsim::Bench bench;
   std::string error;
   if (!tqsim::readBenchFile(benchPath, bench, error)) die(error);
+  if (!bench.statePath.empty()) {
+    // Made from the bench when missing, and checked, before the program runs.
+    tqsim::Values values;
+    if (!tqsim::StateFile(bench.statePath).load(bench, values, error)) die(error);
+  }
   const char* base = getenv("TQSIM_DIR");
   if (base == nullptr || *base == 0) base = getenv("TMPDIR");
   std::string templ = std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/tqsim.XXXXXX";
@@ -428,6 +435,8 @@ __attribute__((visibility("default"))) int ioctl(int fd, unsigned long request, 
   int error = g_state->driver->ioctl(node->second.device, request,
                                      reinterpret_cast<std::uint64_t>(argument), memory, lines);
   for (const auto& line : lines) logLine(line);
+  if (!g_state->driver->failure().empty())
+    die(g_state->driver->failure(), g_state->root, g_state->keep);
   if (error != 0) {
     errno = error;
     return -1;

@@ -39,7 +39,7 @@ run_scenario() {
 	dir=$1
 	name=${dir##*/}
 	echo "=== $name" >&3
-	rm -f "$ini" /tmp/out /tmp/err /tmp/locked /tmp/setup-error
+	rm -f "$ini" /tmp/out /tmp/err /tmp/locked /tmp/setup-error /tmp/steps
 	if ! echo reset >"$control" 2>/dev/null; then
 		echo "reset refused" >>/tmp/setup-error
 	fi
@@ -64,6 +64,27 @@ run_scenario() {
 		done
 		[ -f /tmp/locked ] || echo "lock holder did not start" >>/tmp/setup-error
 	fi
+	# Earlier programs on the same driver: each one's command, output,
+	# errors and exit status.
+	touch /tmp/steps
+	if [ -f "$dir/steps" ]; then
+		while IFS= read -r step; do
+			# shellcheck disable=SC2086 # the step is words
+			set -- $step
+			case $1 in
+			tool) step_program=/bin/tqvlkaepropinit ;;
+			ctl) step_program=/bin/tqvlkaectl ;;
+			client) step_program=/bin/tqsim_client ;;
+			*) step_program=/bin/false ;;
+			esac
+			shift
+			echo "\$ $step" >>/tmp/steps
+			timeout 60 "$step_program" "$@" </dev/null >/tmp/out 2>/tmp/err
+			step_status=$?
+			cat /tmp/out /tmp/err >>/tmp/steps
+			echo "exit $step_status" >>/tmp/steps
+		done <"$dir/steps"
+	fi
 	args=
 	[ -f "$dir/args" ] && args=$(cat "$dir/args")
 	program=/bin/tqvlkaepropinit
@@ -76,6 +97,7 @@ run_scenario() {
 	echo $? >/tmp/exit
 	[ -n "$holder" ] && wait "$holder"
 	[ -f /tmp/setup-error ] && section setup-error /tmp/setup-error
+	section transcript /tmp/steps
 	section exit /tmp/exit
 	section stdout /tmp/out
 	section stderr /tmp/err

@@ -79,8 +79,9 @@ cp "$modsrc/tqtest.ko" "$stage/tqtest.ko"
 install -m 0755 "$HERE/init.sh" "$stage/init"
 
 # Scenario files: sections introduced by "@@ <name>" lines; lines before the
-# first one are comments. setup, ini, args, lock and program go to the guest; exit,
-# stdout, stderr, log and values are the expectations.
+# first one are comments. setup, ini, steps, args, lock and program go to the guest;
+# transcript (what the steps printed), exit, stdout, stderr, log and values are the
+# expectations.
 scenario_dir=$HERE/scenarios
 if [ "$#" -eq 0 ]; then
   set -- "$scenario_dir"/*.scn
@@ -105,11 +106,13 @@ for file in "$@"; do
     out != "" { print > out }
   ' "$file"
   mkdir -p "$stage/tq/scenarios/$name"
-  for part in setup ini args lock program; do
+  for part in setup ini steps args lock program; do
     [ -f "$split/$part" ] && cp "$split/$part" "$stage/tq/scenarios/$name/"
   done
   # The expected result block, in the order the guest writes it.
   {
+    echo "--- transcript"
+    [ -f "$split/transcript" ] && cat "$split/transcript"
     echo "--- exit"
     if [ -s "$split/exit" ]; then cat "$split/exit"; else echo 0; fi
     for part in stdout stderr log values; do

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the kernel tier's scenarios under the preload simulator instead of the
-# kernel: the setup lines serve as the bench unchanged, and the tool's exit
-# status, output and the request log must match the same expectations. This
-# keeps the test driver module and the simulator in agreement.
+# kernel: the setup lines serve as the bench, with a state line added so that
+# the values outlive each program as they do in the module, and the steps'
+# transcript, the tool's exit status, output, the request log and the values
+# the driver holds must match the same expectations. This keeps the test
+# driver module and the simulator in agreement.
 #
 #   sim-check.sh TOOL CLIENT LIBTQSIM LIBTQRELOCATIONS WORKDIR
 #
@@ -38,6 +40,14 @@ if [ "$listed" != "$present" ]; then
   exit 1
 fi
 
+# run_simulated PROGRAM ARGS...: one program of a scenario under the
+# simulator, in the scenario's directory $dir; its exit status.
+run_simulated() {
+  env -i PATH=/usr/bin:/bin HOME="$dir" TMPDIR="$dir" TQSIM_BENCH="$dir/bench" \
+    TQSIM_LOG="$dir/sim.log" TQSIM_DIR="$dir/sim" LD_PRELOAD="$SIM" LD_LIBRARY_PATH="$dir/reloc" \
+    timeout 30 "$@"
+}
+
 passed=0
 failed=0
 skipped=0
@@ -56,7 +66,7 @@ for file in "$HERE"/scenarios/*.scn; do
   ctl) program=$CTL ;;
   esac
   if [ -f "$dir/lock" ] || { [ "$program" = "$CTL" ] && [ "${args%% *}" = check ] &&
-    [ "$(id -u)" -ne 0 ]; }; then
+    [ "$(id -u)" -ne 0 ]; } || grep -qs '^ctl check' "$dir/steps"; then
     skipped=$((skipped + 1))
     continue
   fi
@@ -65,22 +75,41 @@ for file in "$HERE"/scenarios/*.scn; do
   echo "sharedstatedir = $dir/state" >"$dir/reloc/tqrelocations.conf"
   [ -f "$dir/ini" ] && cp "$dir/ini" "$dir/state/tq-vlnk/tqvlkae.ini"
   {
+    echo "--- transcript"
+    [ -f "$dir/transcript" ] && cat "$dir/transcript"
     echo "--- exit"
     if [ -s "$dir/exit" ]; then cat "$dir/exit"; else echo 0; fi
-    for part in stdout stderr log; do
+    for part in stdout stderr log values; do
       echo "--- $part"
       [ -f "$dir/$part" ] && cat "$dir/$part"
     done
   } >"$dir/expected"
-  set +e
+  { cat "$dir/setup" 2>/dev/null || true; echo "state sim-values"; } >"$dir/bench"
+  # The steps first, each with its command, output, errors and exit status.
+  : >"$dir/steps-out"
+  while IFS= read -r step; do
+    # shellcheck disable=SC2086 # the step is words
+    set -- $step
+    step_program=false
+    case $1 in
+    tool) step_program=$TOOL ;;
+    ctl) step_program=$CTL ;;
+    client) step_program=$CLIENT ;;
+    esac
+    shift
+    echo "\$ $step" >>"$dir/steps-out"
+    status=0
+    run_simulated "$step_program" "$@" >"$dir/out" 2>"$dir/err" </dev/null || status=$?
+    cat "$dir/out" "$dir/err" >>"$dir/steps-out"
+    echo "exit $status" >>"$dir/steps-out"
+  done < <(cat "$dir/steps" 2>/dev/null || true)
   # shellcheck disable=SC2086 # the arguments are words
-  env -i PATH=/usr/bin:/bin HOME="$dir" TMPDIR="$dir" TQSIM_BENCH="$dir/setup" \
-    TQSIM_LOG="$dir/sim.log" TQSIM_DIR="$dir/sim" LD_PRELOAD="$SIM" LD_LIBRARY_PATH="$dir/reloc" \
-    timeout 30 "$program" $args >"$dir/out" 2>"$dir/err"
-  status=$?
-  set -e
+  status=0
+  run_simulated "$program" $args >"$dir/out" 2>"$dir/err" || status=$?
   touch "$dir/sim.log"
   {
+    echo "--- transcript"
+    sed "s|$dir/state/|/var/lib/|g" "$dir/steps-out"
     echo "--- exit"
     echo "$status"
     echo "--- stdout"
@@ -91,6 +120,10 @@ for file in "$HERE"/scenarios/*.scn; do
     # Descriptors still open at exit: the kernel closes them, the
     # simulator reports them. Either way the tool should leave none.
     cat "$dir/sim.log"
+    echo "--- values"
+    # The state file's value lines in the module's form.
+    sed -n 's/^value \([^ ]*\) \(port=[^ ]* prop=[^ ]*\) hex=/value dev=\1 \2 value=/p' \
+      "$dir/sim-values" 2>/dev/null || true
   } >"$dir/actual"
   if diff -u --label "expected/$name" --label "simulator/$name" "$dir/expected" "$dir/actual"; then
     passed=$((passed + 1))

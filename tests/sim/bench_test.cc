@@ -41,7 +41,7 @@ TEST(SimBench, ParsesEveryLineKind) {
   EXPECT_EQ(b.sizes.at(0x0210FEEA), 1u);  // defaults stay for the rest
   EXPECT_EQ(b.values.at(std::make_tuple("dev0", 3u, 0x13FFF7u)), "\xe8\x03");
   ASSERT_EQ(b.faults.size(), 3u);
-  EXPECT_TRUE(b.faults[0].replyStatus);
+  EXPECT_EQ(b.faults[0].effect, tqsim::FaultEffect::status);
   EXPECT_EQ(b.faults[0].code, 5);
   EXPECT_EQ(b.faults[0].file, "f.c");
   EXPECT_EQ(b.faults[1].error, ENOLCK);
@@ -68,9 +68,17 @@ TEST(SimBench, RejectsMalformedLinesNamingThem) {
        "bench line 2: value needs a declared device, port=<n>, prop=<id> and hex=<bytes>"},
       {"value d port=1 prop=2 hex=00",
        "bench line 1: value needs a declared device, port=<n>, prop=<id> and hex=<bytes>"},
-      {"fault ioctl seq=1", "bench line 1: ioctl fault needs exactly one of errno= and status="},
+      {"fault ioctl seq=1",
+       "bench line 1: ioctl fault needs exactly one of errno=, status= and discard"},
       {"fault ioctl errno=EIO status=1:2:f",
-       "bench line 1: ioctl fault needs exactly one of errno= and status="},
+       "bench line 1: ioctl fault needs exactly one of errno=, status= and discard"},
+      {"fault ioctl status=1:2:f discard",
+       "bench line 1: ioctl fault needs exactly one of errno=, status= and discard"},
+      {"fault ioctl discard=1", "bench line 1: bad fault word 'discard=1'"},
+      {"fault read path=/x discard", "bench line 1: fault read takes no word 'discard'"},
+      {"state", "bench line 1: state needs one file name, once"},
+      {"state a\nstate b", "bench line 2: state needs one file name, once"},
+      {"state a b", "bench line 1: state needs one file name, once"},
       {"fault ioctl status=1:f", "bench line 1: bad fault word 'status=1:f'"},
       {"fault ioctl status=1:2:abcdefghijklmnopqrstuvwxyz",
        "bench line 1: bad fault word 'status=1:2:abcdefghijklmnopqrstuvwxyz'"},

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+
+#include "tests/support/files.h"
+#include "tests/support/tSimRun.h"
 
 namespace {
 
@@ -49,6 +53,15 @@ class DriverTest : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(tqsim::parseBench(kBench + extra, bench, error)) << error;
     driver_ = std::make_unique<Driver>(bench);
+  }
+
+  // The 4-byte value of a port's property as a get with a buffer reads it.
+  std::uint32_t read(std::uint32_t port, std::uint32_t prop) {
+    std::uint32_t value = 0xEEEEEEEE;
+    GetReply g;
+    EXPECT_EQ(get(port, prop, &value, 4, g), 0);
+    EXPECT_EQ(g.status.code, 0);
+    return value;
   }
 
   // setProperty with value bytes; returns the ioctl's errno (0: answered).
@@ -207,6 +220,110 @@ TEST_F(DriverTest, InjectedFaultsFireOnTheSelectedRequests) {
   GetReply g;
   ASSERT_EQ(get(0, 0x13FFF7, &value, 4, g), 0);
   EXPECT_EQ(value, 42u);
+}
+
+// Five writes as restore makes them (a size query, then the set), values
+// 1 to 5 to five properties of port 0, under one fault each; then every
+// value read back. A refused write keeps nothing, nor does a discarded one,
+// which is answered as a kept one is.
+TEST_F(DriverTest, AWriteRefusedOrNotKeptAmongFive) {
+  const std::uint32_t props[] = {0x13FFFE, 0x13FFFD, 0x13FFF7, 0x13FFF5, 0x13FFF3};
+  struct Case {
+    const char* fault;
+    int errnos[5];
+    std::int32_t codes[5];
+    std::uint32_t kept[5];
+    const char* faultLine;
+  } cases[] = {
+      {"fault ioctl req=0x200109 status=-52005:417:ae_port.c from=3 times=1",
+       {0, 0, 0, 0, 0},
+       {0, 0, -52005, 0, 0},
+       {1, 2, 0, 4, 5},
+       "fault ioctl seq=6 dev=d0 status=-52005:417:ae_port.c"},
+      {"fault ioctl req=0x200109 seq=6 errno=EIO",
+       {0, 0, EIO, 0, 0},
+       {0, 0, 0, 0, 0},
+       {1, 2, 0, 4, 5},
+       "fault ioctl seq=6 dev=d0 errno=5"},
+      {"fault ioctl port=0 prop=0x13fff7 discard",
+       {0, 0, 0, 0, 0},
+       {0, 0, 0, 0, 0},
+       {1, 2, 0, 4, 5},
+       "fault ioctl seq=6 dev=d0 discard"},
+      // Only sets count towards a discard: the size queries do not.
+      {"fault ioctl discard from=3 times=2",
+       {0, 0, 0, 0, 0},
+       {0, 0, 0, 0, 0},
+       {1, 2, 0, 0, 5},
+       "fault ioctl seq=6 dev=d0 discard"},
+      // A warning status keeps the value.
+      {"fault ioctl req=0x200109 status=7:1:w.c from=3 times=1",
+       {0, 0, 0, 0, 0},
+       {0, 0, 7, 0, 0},
+       {1, 2, 3, 4, 5},
+       "fault ioctl seq=6 dev=d0 status=7:1:w.c"},
+  };
+  for (const Case& c : cases) {
+    log_.clear();
+    load(std::string(c.fault) + "\n");
+    for (int i = 0; i < 5; ++i) {
+      GetReply g;
+      ASSERT_EQ(get(0, props[i], nullptr, 0, g), 0) << c.fault;
+      Compact reply;
+      const std::uint32_t value = static_cast<std::uint32_t>(i + 1);
+      EXPECT_EQ(set(0, props[i], std::string(reinterpret_cast<const char*>(&value), 4), reply),
+                c.errnos[i])
+          << c.fault << " write " << i + 1;
+      if (c.errnos[i] == 0) {
+        EXPECT_EQ(reply.code, c.codes[i]) << c.fault << " write " << i + 1;
+      }
+    }
+    std::vector<std::string> faults;
+    for (const auto& line : log_)
+      if (line.rfind("fault", 0) == 0) faults.push_back(line);
+    ASSERT_FALSE(faults.empty()) << c.fault;
+    EXPECT_EQ(faults.front(), c.faultLine);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(read(0, props[i]), c.kept[i]) << c.fault << " " << i;
+  }
+}
+
+// Two drivers on one state file are two programs on one bench: each sees
+// what the other kept. The file starts as the bench's value lines and is
+// written in the bench's grammar.
+TEST_F(DriverTest, AStateFileKeepsTheValuesAcrossDrivers) {
+  tqtest::tSimRun scratch;
+  const std::string state = scratch.dir() + "/values";
+  const std::string bench = "state " + state + "\nvalue d0 port=1 prop=0x13fff5 hex=09000000\n";
+  load(bench);
+  Compact reply;
+  ASSERT_EQ(set(0, 0x13FFF7, std::string("\x64\0\0\0", 4), reply), 0);
+  load(bench);  // a second program: the bench's value line does not come back
+  EXPECT_EQ(read(0, 0x13FFF7), 100u);
+  EXPECT_EQ(read(1, 0x13FFF5), 9u);
+  ASSERT_EQ(set(1, 0x13FFF5, std::string("\x0a\0\0\0", 4), reply), 0);
+  load(bench);
+  EXPECT_EQ(read(1, 0x13FFF5), 10u);
+  const auto lines = tqtest::readLines(state);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "value d0 port=0 prop=0x0013fff7 hex=64000000");
+  EXPECT_EQ(lines[2], "value d0 port=1 prop=0x0013fff5 hex=0a000000");
+
+  // Removed, the file is the bench's again: the reset.
+  ASSERT_EQ(std::remove(state.c_str()), 0);
+  load(bench);
+  EXPECT_EQ(read(0, 0x13FFF7), 0u);
+  EXPECT_EQ(read(1, 0x13FFF5), 9u);
+
+  // A state file that names a device the bench lacks fails the request,
+  // and says why.
+  std::ofstream(state) << "value gone port=0 prop=0x13fff7 hex=00000000\n";
+  GetReply g;
+  std::uint32_t value = 0;
+  EXPECT_EQ(get(0, 0x13FFF7, &value, 4, g), EIO);
+  EXPECT_EQ(driver_->failure(), "state file " + state +
+                                    " line 1: value needs a declared device, port=<n>, "
+                                    "prop=<id> and hex=<bytes> (remove the file to reset the "
+                                    "bench)");
 }
 
 TEST_F(DriverTest, RequestFaultsTakeTheCodeOrTheRequestNumber) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -277,15 +279,21 @@ TEST(SimPreload, MistakesStopTheRunAndLeaveNoTree) {
   struct Case {
     const char* bench;
     std::vector<std::pair<std::string, std::string>> env;  // @ stands for the run's directory
-    const char* err;                                        // likewise
+    const char* err;                                       // likewise
   } cases[] = {
       {"device d serial=1\nwidget x\n", {}, "tqsim: bench line 2: unknown line kind 'widget'\n"},
       {"", {{"TQSIM_BENCH", "@"}}, "tqsim: cannot read bench file @: Is a directory\n"},
-      {"", {{"TQSIM_BENCH", ""}},
+      {"",
+       {{"TQSIM_BENCH", ""}},
        "tqsim: TQSIM_BENCH is set but empty; name a bench file or unset it\n"},
       // Stopped after the tree was built.
-      {kTwoDevices, {{"TQSIM_LOG", "@/missing/log"}},
+      {kTwoDevices,
+       {{"TQSIM_LOG", "@/missing/log"}},
        "tqsim: cannot open the log @/missing/log: No such file or directory\n"},
+      // A state file is named relative to the bench's directory.
+      {"state missing/values\n",
+       {},
+       "tqsim: cannot lock the state file @/missing/values.lock: No such file or directory\n"},
   };
   for (const Case& c : cases) {
     tSimRun run;
@@ -314,6 +322,40 @@ TEST(SimPreload, MistakesStopTheRunAndLeaveNoTree) {
     ::closedir(dir);
     EXPECT_TRUE(left.empty()) << c.err << left.front();
   }
+}
+
+// Without a state line every program finds the values of the bench alone;
+// with one, programs share them, also two at once: each of two writers
+// stores a value on every port of one property, and none is lost.
+TEST(SimPreload, AStateLineKeepsValuesAcrossProgramsRunningAtOnce) {
+  tSimRun run;
+  std::string bench = "device d serial=1 ports=40 pid=2\ninterface d ae_ae\\0 node=/dev/tqae0\n";
+  const std::vector<std::string> getPort0 = {"get", "/dev/tqae0", "0", "0x13fff7", "4"};
+  EXPECT_EQ(client(run, bench, {"set", "/dev/tqae0", "0", "0x13fff7", "05000000"}).exitStatus, 0);
+  EXPECT_EQ(client(run, bench, getPort0).out, "size=4 status=0:0: value=00000000\n");
+
+  bench += "state values\n";
+  std::string writers, reads, expected;
+  for (const char* prop : {"0x13fff7", "0x13fffd"}) {
+    writers += TQ_SIM_CLIENT;
+    for (int port = 0; port < 40; ++port) {
+      char value[16];
+      std::snprintf(value, sizeof value, "%02x%s0000", port + 1, prop[7] == '7' ? "00" : "ff");
+      writers += std::string(" set /dev/tqae0 ") + std::to_string(port) + " " + prop + " " + value;
+      expected += std::string("size=4 status=0:0: value=") + value + "\n";
+      reads += std::string(" get /dev/tqae0 ") + std::to_string(port) + " " + prop + " 4";
+    }
+    writers += " >/dev/null & ";
+  }
+  SimOptions both;
+  both.program = "/bin/sh";
+  SimResult r = run.run(bench, {"-c", writers + "wait"}, both);
+  ASSERT_EQ(r.exitStatus, 0) << r.err;
+  std::vector<std::string> args;
+  std::istringstream words(reads);
+  for (std::string w; words >> w;) args.push_back(w);
+  EXPECT_EQ(client(run, bench, args).out, expected);
+  EXPECT_EQ(client(run, bench, getPort0).out, "size=4 status=0:0: value=01000000\n");
 }
 
 TEST(SimPreload, HungProgramIsStoppedAtTheTimeout) {
