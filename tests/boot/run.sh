@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The systemd boot tier: the built Debian package installed into a minimal
 # Debian 12 root file system and booted, with systemd as init, under QEMU with
-# the kernel tier's Debian kernel and the test driver module (kmod/).
+# the kernel tier's Debian kernel and the test driver module (testbed/kmod/).
 #
 #   run.sh WORKDIR KERNEL_CACHE [DEB]
 #

@@ -4,12 +4,12 @@
 #
 #   run.sh TOOL CLIENT WORKDIR [SCENARIO...]
 #
-# CLIENT is the simulator's request client (tests/sim/simclient.c), which
+# CLIENT is the simulator's request client (tests/testbed/sim/simclient.c), which
 # sends the requests the tool never sends. The companion tqvlkaectl runs in
 # the scenarios whose program is ctl: TQ_KERNEL_CTL names it, by default the
 # one built beside TOOL.
 # Fetches the kernel image and headers that Debian's metapackages name now
-# (cached in WORKDIR/debs), unpacks them into WORKDIR/kernel, builds kmod/
+# (cached in WORKDIR/debs), unpacks them into WORKDIR/kernel, builds testbed/kmod/
 # with kbuild, packs busybox, the module, the tool with its libraries and the
 # scenarios into an initramfs, boots it once, and compares the results of
 # every scenario with its expectations. Offline, a kernel cached in
