@@ -35,6 +35,7 @@ die() {
   exit 1
 }
 source "$ROOT/tests/support/tier.sh"
+source "$ROOT/tests/support/qemu.sh"
 skip() { tq_tier_unavailable boot "$*"; }
 
 for program in qemu-system-x86_64 mmdebstrap; do
@@ -213,24 +214,12 @@ printf '%s\n' "--- starts" 1 "--- resume unit" "result=success" >"$expected/resu
 # --- boots --------------------------------------------------------------------------
 
 # guest SCENARIO [KERNEL ARGUMENTS...]: one boot; its results in
-# $WORK/results-SCENARIO.txt, carriage returns dropped.
+# $WORK/results-SCENARIO.txt.
 guest() {
-  local scenario=$1 begin=$SECONDS status
+  local scenario=$1
   shift
-  local console=$WORK/console-$scenario.log results=$WORK/results-$scenario.txt
-  rm -f "$console" "$results" "$results.raw"
-  set +e
-  # no_timer_check: under a busy host the emulated timer can be too slow
-  # for the kernel's IO-APIC timer check, which then panics at boot.
-  timeout --kill-after=10 "$BOOT_TIMEOUT" qemu-system-x86_64 \
-    -accel tcg -m 1536M -smp 1 -nodefaults -no-user-config -display none -no-reboot \
-    -kernel "$vmlinuz" -initrd "$WORK/root.cpio" \
-    -append "console=ttyS0 rdinit=/sbin/init panic=-1 no_timer_check quiet loglevel=3 systemd.show_status=false tq.scenario=$scenario $*" \
-    -serial "file:$console" -serial "file:$results.raw" </dev/null
-  status=$?
-  set -e
-  say "boot $scenario: guest ran $((SECONDS - begin))s, qemu status $status"
-  tr -d '\r' <"$results.raw" >"$results" 2>/dev/null || true
+  tq_qemu_boot "boot $scenario" "$WORK/root.cpio" 1536M "$BOOT_TIMEOUT" "$WORK/console-$scenario.log" \
+    "$WORK/results-$scenario.txt" rdinit=/sbin/init systemd.show_status=false "tq.scenario=$scenario" "$@"
 }
 
 # The two boots run side by side, one emulated processor each.
@@ -247,10 +236,7 @@ for scenario in boot late; do
     cat "$results" >&2 || true
     die "the guest of boot $scenario did not finish (timeout or crash)"
   fi
-  awk -v dir="$actual" '
-    /^=== / { out = (substr($0, 5) == "end") ? "" : dir "/" substr($0, 5); if (out != "") printf "" > out; next }
-    out != "" { print > out }
-  ' "$results"
+  tq_split_results "$results" "$actual"
 done
 
 # What the boot unit's wait for udev (ExecStartPre=udevadm settle) costs:
@@ -260,18 +246,6 @@ for scenario in boot late; do
     echo "tqvlkaepropinit.service not in the blame list")"
 done
 
-passed=0
-failed=0
-for name in boot sandbox bad-entry no-driver late-load resume; do
-  if [ -f "$actual/$name" ] && diff -u --label "expected/$name" --label "actual/$name" \
-    "$expected/$name" "$actual/$name"; then
-    say "PASS $name"
-    passed=$((passed + 1))
-  else
-    [ -f "$actual/$name" ] || echo "no result for $name" >&2
-    say "FAIL $name"
-    failed=$((failed + 1))
-  fi
-done
+tq_compare "$expected" "$actual" boot sandbox bad-entry no-driver late-load resume
 say "$passed passed, $failed failed, $((SECONDS - started))s"
 [ "$failed" -eq 0 ]
