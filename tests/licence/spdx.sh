@@ -45,7 +45,7 @@ while IFS= read -r file; do
     testbed/kmod/*) licence=GPL-2.0 ;;
     *) licence=MIT ;;
   esac
-  found=$(head -n 5 "$file" | sed -n 's/.*SPDX-License-Identifier: *\([^ *]*\).*/\1/p' | head -n 1)
+  found=$(head -n 5 "$file" | sed -n 's/.*SPDX-License-Identifier: *\([A-Za-z0-9.+-][A-Za-z0-9.+-]*\).*/\1/p' | head -n 1)
   if [ "$found" = "$licence" ]; then continue; fi
   if [ -z "$found" ] && [ "$add" = --add ]; then
     line="$leader SPDX-License-Identifier: $licence"
