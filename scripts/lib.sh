@@ -7,6 +7,41 @@ tq_sudo() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# How long apt-get waits for another package manager (unattended upgrades on
+# a fresh machine, say) to release apt's locks before giving up, in seconds.
+TQ_APT_LOCK_TIMEOUT=${TQ_APT_LOCK_TIMEOUT:-900}
+
+# tq_apt_get ARGS...: apt-get as root, non-interactive. apt waits for the dpkg
+# lock itself (DPkg::Lock::Timeout); the package lists' lock of "update" it
+# does not wait for, so that is retried here. A failure ends in one line that
+# says why; the status is then 1.
+tq_apt_get() {
+  local err begin=$SECONDS
+  err=$(mktemp)
+  while :; do
+    if tq_sudo env DEBIAN_FRONTEND=noninteractive \
+      apt-get -o DPkg::Lock::Timeout="$TQ_APT_LOCK_TIMEOUT" "$@" 2>"$err"; then
+      cat "$err" >&2
+      rm -f "$err"
+      return 0
+    fi
+    cat "$err" >&2
+    if ! grep -q 'Could not get lock' "$err"; then
+      echo "apt-get $1 failed (its messages are above)" >&2
+      break
+    fi
+    if [ $((SECONDS - begin)) -ge "$TQ_APT_LOCK_TIMEOUT" ]; then
+      echo "apt-get $1: another package manager held apt's lock for ${TQ_APT_LOCK_TIMEOUT}s; stopping" \
+        "(TQ_APT_LOCK_TIMEOUT sets the wait)" >&2
+      break
+    fi
+    echo "apt-get $1: waiting for another package manager to release apt's lock" >&2
+    sleep 5
+  done
+  rm -f "$err"
+  return 1
+}
+
 # tq_install_packages PKG...: installs the packages that are not installed yet.
 tq_install_packages() {
   local missing=()
@@ -16,8 +51,7 @@ tq_install_packages() {
   done
   if [ "${#missing[@]}" -gt 0 ]; then
     echo "installing: ${missing[*]}"
-    tq_sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    tq_sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    tq_apt_get update -qq && tq_apt_get install -y -qq --no-install-recommends "${missing[@]}"
   fi
 }
 
@@ -51,9 +85,7 @@ tq_install_build_dependencies() {
   local source=$1
   if ! (cd "$source" && dpkg-checkbuilddeps -P nocheck >/dev/null 2>&1); then
     echo "installing the build dependencies of debian/control"
-    tq_sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    tq_sudo env DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq \
-      --no-install-recommends -P nocheck "$source"
+    tq_apt_get update -qq && tq_apt_get build-dep -y -qq --no-install-recommends -P nocheck "$source"
   fi
 }
 

@@ -5,7 +5,7 @@
 #                                  unpacked tree) and module (the built tqtest.ko)
 #
 # Fetches the kernel image and headers that Debian's metapackages name now
-# (kept in CACHE/debs), unpacks them into CACHE/kernel and builds kmod/ with
+# (kept in CACHE/debs), unpacks them into CACHE/kernel and builds testbed/kmod/ with
 # kbuild into CACHE/kmod. Only the current kernel is kept; offline, the newest
 # kernel cached before is used, and with none the tier TIER reports itself
 # unavailable (tests/support/tier.sh, which the caller sources). Needs ROOT
@@ -113,7 +113,7 @@ tq_kernel_prepare() {
   modsrc=$CACHE/kmod
   mkdir -p "$modsrc"
   # Copies keep their times so kbuild rebuilds only what changed.
-  cp -p "$ROOT"/kmod/Kbuild "$ROOT"/kmod/*.c "$ROOT"/kmod/*.h "$modsrc"/
+  cp -p "$ROOT"/testbed/kmod/Kbuild "$ROOT"/testbed/kmod/*.c "$ROOT"/testbed/kmod/*.h "$modsrc"/
   say "build module"
   make -s -C "$kbuild" M="$modsrc" modules >"$CACHE/kmod.log" 2>&1 ||
     {

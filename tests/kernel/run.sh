@@ -4,12 +4,12 @@
 #
 #   run.sh TOOL CLIENT WORKDIR [SCENARIO...]
 #
-# CLIENT is the simulator's request client (tests/sim/simclient.c), which
+# CLIENT is the simulator's request client (tests/testbed/sim/simclient.c), which
 # sends the requests the tool never sends. The companion tqvlkaectl runs in
 # the scenarios whose program is ctl: TQ_KERNEL_CTL names it, by default the
 # one built beside TOOL.
 # Fetches the kernel image and headers that Debian's metapackages name now
-# (cached in WORKDIR/debs), unpacks them into WORKDIR/kernel, builds kmod/
+# (cached in WORKDIR/debs), unpacks them into WORKDIR/kernel, builds testbed/kmod/
 # with kbuild, packs busybox, the module, the tool with its libraries and the
 # scenarios into an initramfs, boots it once, and compares the results of
 # every scenario with its expectations. Offline, a kernel cached in
@@ -22,6 +22,7 @@ set -euo pipefail
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
 source "$ROOT/tests/support/tier.sh"
+source "$ROOT/tests/support/qemu.sh"
 TOOL=$(realpath "$1")
 CLIENT=$(realpath "$2")
 CTL=$(realpath "${TQ_KERNEL_CTL:-$(dirname "$TOOL")/../ctl/tqvlkaectl}")
@@ -135,20 +136,7 @@ results=$WORK/results.txt
 
 # One boot; the guest's results, carriage returns dropped, in $results.
 boot() {
-  local started=$SECONDS status
-  rm -f "$console" "$results" "$results.raw"
-  set +e
-  # no_timer_check: under a busy host the emulated timer can be too slow
-  # for the kernel's IO-APIC timer check, which then panics at boot.
-  timeout --kill-after=10 "$BOOT_TIMEOUT" qemu-system-x86_64 \
-    -accel tcg -m 512M -smp 1 -nodefaults -no-user-config -display none -no-reboot \
-    -kernel "$vmlinuz" -initrd "$WORK/initramfs.cpio" \
-    -append "console=ttyS0 panic=-1 no_timer_check quiet loglevel=3 rdinit=/init" \
-    -serial "file:$console" -serial "file:$results.raw" </dev/null
-  status=$?
-  set -e
-  say "guest ran $((SECONDS - started))s, qemu status $status"
-  tr -d '\r' <"$results.raw" >"$results" 2>/dev/null || true
+  tq_qemu_boot guest "$WORK/initramfs.cpio" 512M "$BOOT_TIMEOUT" "$console" "$results" rdinit=/init
 }
 
 say "boot ($# scenarios, at most ${BOOT_TIMEOUT}s)"
@@ -168,23 +156,7 @@ if ! grep -qx '=== end' "$results" 2>/dev/null; then
   cat "$results" >&2 || true
   die "the guest did not finish (timeout or crash)"
 fi
-awk -v dir="$actual" '
-  /^=== / { out = (substr($0, 5) == "end") ? "" : dir "/" substr($0, 5); if (out != "") printf "" > out; next }
-  out != "" { print > out }
-' "$results"
-
-passed=0
-failed=0
-for name in "${names[@]}"; do
-  if [ -f "$actual/$name" ] && diff -u --label "expected/$name" --label "actual/$name" \
-    "$expected/$name" "$actual/$name"; then
-    say "PASS $name"
-    passed=$((passed + 1))
-  else
-    [ -f "$actual/$name" ] || echo "no result for $name" >&2
-    say "FAIL $name"
-    failed=$((failed + 1))
-  fi
-done
+tq_split_results "$results" "$actual"
+tq_compare "$expected" "$actual" "${names[@]}"
 echo "kernel tier: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

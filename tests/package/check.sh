@@ -9,8 +9,8 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 BUILD=$1
-DEB=${2:-${TQ_DEB:-$(ls -t "$ROOT"/build/tqvlkaepropinit_*.deb 2>/dev/null | head -n 1)}}
 source "$ROOT/tests/support/tier.sh"
+DEB=${2:-${TQ_DEB:-$(tq_newest_package "$ROOT")}}
 skip() { tq_tier_unavailable package "$*"; }
 [ -n "$DEB" ] && [ -f "$DEB" ] || skip "no package built (run scripts/package)"
 command -v lintian >/dev/null || skip "lintian is not installed"
@@ -39,6 +39,11 @@ for wanted in ./usr/sbin/tqvlkaepropinit ./usr/sbin/tqvlkaectl \
     status=1
   }
 done
+# The settings directory, as the manual asks: root's, written by root alone.
+grep -q '^drwxr-xr-x root/root .* \./var/lib/tq-vlnk/$' < <(dpkg-deb -c "$DEB") || {
+  echo "the package does not hold ./var/lib/tq-vlnk/ as drwxr-xr-x root/root"
+  status=1
+}
 # Everything the build's install rules install is in the package (manual
 # pages compressed).
 stage=$(mktemp -d)

@@ -21,3 +21,14 @@ tq_tier_unavailable() {
       ;;
   esac
 }
+
+# tq_newest_package ROOT: the newest package that scripts/package left in
+# ROOT/build, or nothing (never a failure, so that the tier can say why it
+# stops).
+tq_newest_package() {
+  local deb newest=""
+  for deb in "$1"/build/tqvlkaepropinit_*.deb; do
+    [ -f "$deb" ] && { [ -z "$newest" ] || [ "$deb" -nt "$newest" ]; } && newest=$deb
+  done
+  printf '%s' "$newest"
+}

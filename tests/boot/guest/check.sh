@@ -14,6 +14,7 @@ exec 3>/dev/ttyS1
 	echo "checks start at $(cut -d' ' -f1 /proc/uptime)s," \
 		"systemd started at $(($(systemctl show -P UserspaceTimestampMonotonic) / 1000000))s"
 	systemd-analyze blame --no-pager | head -n 8
+	systemd-analyze blame --no-pager | grep -m1 ' tqvlkaepropinit.service$'
 } >/dev/ttyS0 2>&1
 
 # Starts of the unit in this boot ("Starting ..." journal entries).
@@ -114,6 +115,17 @@ late)
 		wait_for_run "$before"
 		unit_state
 		driver_state
+	} >&3 2>&1
+
+	# As after a resume from sleep, when the opt-in unit is enabled: one
+	# more restore, started from the resume unit's sandbox.
+	{
+		echo "=== resume"
+		before=$(starts)
+		systemctl start tqvlkaepropinit-resume.service
+		wait_for_run "$before"
+		echo "--- resume unit"
+		echo "result=$(systemctl show -P Result tqvlkaepropinit-resume.service)"
 	} >&3 2>&1
 	;;
 *)

@@ -1,5 +1,5 @@
 // Bench: the description of a simulated driver installation, read from one
-// small text file (format in sim/README.md), and the builder of the /proc
+// small text file (format in testbed/sim/README.md), and the builder of the /proc
 // tree that the simulator shows in place of /proc/driver/tq.
 //
 // A bench names devices (with their deviceProperties files), their device
