@@ -79,6 +79,10 @@ TQ_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Whole runs of the tool under valgrind memcheck (the ctest label memcheck).
 TQ_MEMCHECK_PACKAGES=(valgrind)
 
+# The metrics tier (ctest label metrics): promtool checks the alert rules of
+# prometheus/ and runs their unit tests.
+TQ_METRICS_TIER_PACKAGES=(prometheus)
+
 # tq_install_build_dependencies SOURCE_DIR: installs the Build-Depends of
 # SOURCE_DIR/debian/control that are missing (tests are not built there).
 tq_install_build_dependencies() {
