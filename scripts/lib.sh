@@ -83,6 +83,11 @@ TQ_MEMCHECK_PACKAGES=(valgrind)
 # prometheus/ and runs their unit tests.
 TQ_METRICS_TIER_PACKAGES=(prometheus)
 
+# The ansible tier (ctest label ansible): the collection of ansible/ is built,
+# documented, linted and run against simulated benches with Debian's Ansible;
+# nothing is fetched from Galaxy.
+TQ_ANSIBLE_TIER_PACKAGES=(ansible-core ansible-lint)
+
 # tq_install_build_dependencies SOURCE_DIR: installs the Build-Depends of
 # SOURCE_DIR/debian/control that are missing (tests are not built there).
 tq_install_build_dependencies() {
