@@ -8,8 +8,8 @@
 # directory), all through the role's tqvlkae_environment.
 #
 # MODE file (tqvlkae_apply false): the file is put on each bench (mode kept,
-# old one backed up), then left alone; --check --diff shows the file's diff
-# and writes nothing; new text with an error fails its bench alone, naming
+# old one backed up), then left alone, then replaced by a file from the
+# controller (src); --check --diff shows the file's diff and writes nothing; new text with an error fails its bench alone, naming
 # the line, and leaves its file as it was.
 # MODE apply: the first run changes each bench and verifies it; the second
 # changes nothing and sends no set request; --check --diff shows the file's
@@ -39,7 +39,9 @@ for bench in "${benches[@]}"; do
   chmod 0600 "$dir/state/tq-vlnk/tqvlkae.ini"
 done
 
-# inventory SPEED_OF_BENCH_C: the three benches, bench-c's link speed given.
+# inventory SPEED_OF_BENCH_C [file]: the three benches, bench-c's link
+# speed given; with "file", each bench's text comes from its put.ini (src on
+# the controller) instead of the template.
 inventory() {
   cat <<EOF
 benches:
@@ -67,14 +69,18 @@ EOF
         LD_PRELOAD: $sim
         LD_LIBRARY_PATH: $work/$bench
 EOF
+    if [ "${2:-}" = file ]; then
+      printf '      tqvlkae_settings_template: ""\n      tqvlkae_settings_file: %s\n' "$work/$bench/put.ini"
+    fi
   done
 }
 
-# play NAME SPEED_OF_BENCH_C [ansible-playbook options]: runs the playbook
-# into $work/NAME.out (shown when this test fails), driver logs emptied first.
+# play NAME SPEED_OF_BENCH_C[:file] [ansible-playbook options]: runs the
+# playbook into $work/NAME.out (shown when this test fails), driver logs
+# emptied first.
 play() {
   local name=$1
-  inventory "$2" >"$work/inventory.yml"
+  inventory "${2%:*}" "${2#*:}" >"$work/inventory.yml"
   shift 2
   for bench in "${benches[@]}"; do : >"$work/$bench/driver.log"; done
   set +e
@@ -136,9 +142,23 @@ expect second 0 bench-a=0/0 bench-b=0/0 bench-c=0/0
 [ "$(snapshot)" = "$before" ] || fail "second: a file or value changed"
 [ "$(set_requests)" -eq 0 ] || fail "second: $(set_requests) set requests"
 
-# --check --diff with another speed on bench-c: it would change; nothing does.
+# The text from a file on the controller (src), one comment added: the file
+# is replaced by those bytes, and no value needs writing.
+for bench in "${benches[@]}"; do
+  { cat "$work/$bench/state/tq-vlnk/tqvlkae.ini"; echo "; kept by hand"; } >"$work/$bench/put.ini"
+done
+play src 1000:file
+expect src 0 bench-a=1/0 bench-b=1/0 bench-c=1/0
+for bench in "${benches[@]}"; do
+  cmp "$work/$bench/put.ini" "$work/$bench/state/tq-vlnk/tqvlkae.ini" || fail "src: $bench's file is not its put.ini"
+done
+[ "$(set_requests)" -eq 0 ] || fail "src: $(set_requests) set requests"
+
+# --check --diff, the template again with another speed on bench-c: each
+# would change; nothing does.
+before=$(snapshot)
 play check 100 --check --diff
-expect check 0 bench-a=0/0 bench-b=0/0 bench-c=1/0
+expect check 0 bench-a=1/0 bench-b=1/0 bench-c=1/0
 [ "$(snapshot)" = "$before" ] || fail "check: a file or value changed"
 [ "$(set_requests)" -eq 0 ] || fail "check: $(set_requests) set requests"
 grep -qx -- '-1a5_0_linkspeed=1000' "$work/check.out" && grep -qx -- '+1a5_0_linkspeed=100' "$work/check.out" ||
@@ -150,10 +170,11 @@ fi
 
 if [ "$mode" = file ]; then
   # New text that check refuses: bench-c fails with the line, its file stays.
+  file_c=$(cat "$work/bench-c/state/tq-vlnk/tqvlkae.ini")
   play refused fast
-  expect refused 2 bench-a=0/0 bench-b=0/0 bench-c=0/1
+  expect refused 2 bench-a=1/0 bench-b=1/0 bench-c=0/1
   grep -q 'the new settings text has errors.*line 4: ' "$work/refused.out" || fail "refused: no line named"
-  [ "$(snapshot)" = "$before" ] || fail "refused: a file changed"
+  [ "$(cat "$work/bench-c/state/tq-vlnk/tqvlkae.ini")" = "$file_c" ] || fail "refused: bench-c's file changed"
   exit 0
 fi
 
