@@ -76,7 +76,7 @@ EOF
 }
 
 # play NAME SPEED_OF_BENCH_C[:file] [ansible-playbook options]: runs the
-# playbook into $work/NAME.out (shown when this test fails), driver logs
+# playbook site.yml (or $playbook.yml) into $work/NAME.out (shown when this test fails), driver logs
 # emptied first.
 play() {
   local name=$1
@@ -84,7 +84,7 @@ play() {
   shift 2
   for bench in "${benches[@]}"; do : >"$work/$bench/driver.log"; done
   set +e
-  ansible-playbook -i "$work/inventory.yml" "$source/ansible/examples/site.yml" "$@" >"$work/$name.out" 2>&1
+  ansible-playbook -i "$work/inventory.yml" "$source/ansible/examples/${playbook:-site}.yml" "$@" >"$work/$name.out" 2>&1
   status=$?
   set -e
   echo "== $name: exit status $status"
@@ -134,6 +134,15 @@ done
 if [ "$mode" = apply ]; then
   [ "$(set_requests)" -gt 0 ] || fail "first: no set request reached a driver"
 fi
+
+# The drift report: with the file only put, each bench's entries differ
+# from the drivers' values; once applied, none does. It writes nothing.
+playbook=drift play drift 1000
+expect drift 0 bench-a=0/0 bench-b=0/0 bench-c=0/0
+drifted=$(grep -c '"msg": "out of sync: 1a5_0_linkspeed, 1a5_1_jumboframes, 2b7_0_linkspeed, 2b7_1_jumboframes"$' \
+  "$work/drift.out" || true)
+[ "$drifted" -eq "$([ "$mode" = file ] && echo 3 || echo 0)" ] || fail "drift: $drifted benches out of sync"
+[ "$(set_requests)" -eq 0 ] || fail "drift: $(set_requests) set requests"
 
 # Second run: nothing changes, no file is rewritten, no value written.
 before=$(snapshot)
