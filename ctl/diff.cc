@@ -1,5 +1,6 @@
 #include "ctl/diff.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <string>
@@ -12,8 +13,9 @@
 #include "ctl/settingsSource.h"
 #include "ctl/textTable.h"
 #include "device/aeProperties.h"
-#include "settings/entryPlan.h"
-#include "settings/restoreSettings.h"
+#include "restore/benchView.h"
+#include "restore/entryPlan.h"
+#include "settings/portSettingSection.h"
 
 namespace nTQVLKAET100 {
 
@@ -74,8 +76,19 @@ class tDiff {
       return writeNothing(
           out, std::string("no [") + kPortSettingSection + "] section: nothing would be applied");
     }
-    planEntries(*section);
+    tBenchView bench;
+    if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+    planEntries(bench, *section);
     settle();
+    if (!options_.serials.empty()) {
+      rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
+                                 [&](const tDiffRow& row) {
+                                   return std::find(
+                                              options_.serials.begin(), options_.serials.end(),
+                                              row.target.serialNumber) == options_.serials.end();
+                                 }),
+                  rows_.end());
+    }
     writeOutput(out);
     return inSync() ? kCtlClean : kCtlFound;
   }
@@ -83,7 +96,7 @@ class tDiff {
  private:
   // What restore does, up to its first failure; the live value of every
   // entry it would write.
-  void planEntries(const tSettingsSection& section) {
+  void planEntries(tBenchView& bench, const tSettingsSection& section) {
     unsigned long stopLine = 0;
     for (const tSettingsEntry& entry : section.entries) {
       tDiffRow row;
@@ -93,19 +106,19 @@ class tDiff {
         rows_.push_back(std::move(row));
         continue;
       }
-      tEntryPlan plan = planEntry(entry.key, entry.value);
+      tEntryPlan plan = planEntryOn(bench, entry.key, entry.value, entry.line);
       row.target = plan.parsed;
       if (plan.step == tPlanStep::kAbsent) {
         row.state = tEntryState::kAbsent;
         row.note = "no AE device has this serial: restore skips the entry";
       } else if (plan.failed()) {
         row.state = tEntryState::kFailing;
-        row.note = restoreReport(plan.failure);
+        row.note = plan.failure->report;
         stopLine = entry.line;
       } else {
         row.compared = true;
         row.restore = propertyValue(plan.bytes, plan.size);
-        row.live = readLiveValue(*plan.device, plan.parsed.port, plan.parsed.propertyId);
+        row.live = readLiveValue(bench, plan.deviceIndex, plan.parsed.port, plan.parsed.propertyId);
       }
       rows_.push_back(std::move(row));
     }

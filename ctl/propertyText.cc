@@ -2,9 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <sstream>
-
-#include "app/reports.h"
 
 namespace nTQVLKAET100 {
 
@@ -36,14 +33,6 @@ tPropertyValue propertyValue(const unsigned char* bytes, std::uint32_t size) {
     }
   }
   return value;
-}
-
-std::string restoreReport(const std::exception_ptr& failure) {
-  std::ostringstream line;
-  runReported(line, [&] { std::rethrow_exception(failure); });
-  std::string text = line.str();
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
 }
 
 std::string hexText(std::uint32_t value) {

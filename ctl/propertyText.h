@@ -7,13 +7,10 @@
 // the value (the 4-byte number or the 1-byte code) goes with it for
 // comparisons and JSON.
 //
-// A failure is written as restore's report line would write it to the
-// journal (app/reports.h), so that the two can be matched.
 #ifndef CTL_PROPERTYTEXT_H_
 #define CTL_PROPERTYTEXT_H_
 
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <vector>
 
@@ -29,9 +26,6 @@ tPropertyValue propertyValue(const unsigned char* bytes, std::uint32_t size);
 inline tPropertyValue propertyValue(const std::vector<unsigned char>& bytes) {
   return propertyValue(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
-
-// The one report line (no newline) that restore writes for this failure.
-std::string restoreReport(const std::exception_ptr& failure);
 
 // Lower-case hexadecimal, as settings keys and the listing write serials.
 std::string hexText(std::uint32_t value);

@@ -1,5 +1,6 @@
 #include "ctl/show.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,7 @@
 #include "ctl/textTable.h"
 #include "device/aeDevices.h"
 #include "device/aeProperties.h"
-#include "tqapal/tStatus.h"
+#include "restore/benchView.h"
 
 namespace nTQVLKAET100 {
 
@@ -90,13 +91,15 @@ void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown) {
 }  // namespace
 
 int runShow(const tShowOptions& options, std::ostream& out) {
-  std::vector<tAeDevice> devices;
-  nTQAPAL000::tStatus status;
-  listAeDevices(devices, status);
+  tBenchView bench;
   std::vector<tShownDevice> shown;
   bool refused = false;
-  for (const tAeDevice& device : devices) {
-    shown.push_back({device, readDeviceValues(device)});
+  for (std::size_t i = 0; i < bench.devices().size(); ++i) {
+    if (!options.serials.empty() && std::find(options.serials.begin(), options.serials.end(),
+                                              bench.devices()[i].serial) == options.serials.end()) {
+      continue;
+    }
+    shown.push_back({bench.devices()[i], readDeviceValues(bench, i)});
     for (const tLiveValue& value : shown.back().values) refused = refused || !value.read;
   }
   if (options.json) {
@@ -104,7 +107,7 @@ int runShow(const tShowOptions& options, std::ostream& out) {
   } else {
     writeText(out, shown);
   }
-  nTQAPAL000::throwIfFatal(status);
+  if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
   return refused ? kCtlFound : kCtlClean;
 }
 

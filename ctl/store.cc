@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <new>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,11 +14,12 @@
 #include "ctl/settingsSource.h"
 #include "device/aeDevices.h"
 #include "device/aeProperties.h"
+#include "restore/benchView.h"
+#include "restore/failure.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/replaceSettingsFile.h"
 #include "settings/storeRewrite.h"
 #include "settings/unifiedDiff.h"
-#include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
 
@@ -75,10 +75,9 @@ class tStore {
   // Reads every value; false (with the refusals written) when the driver
   // refuses one.
   bool capture(std::ostream& out) {
-    std::vector<tAeDevice> devices;
-    nTQAPAL000::tStatus status;
-    listAeDevices(devices, status);
-    nTQAPAL000::throwIfFatal(status);
+    tBenchView bench;
+    if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+    const std::vector<tAeDevice>& devices = bench.devices();
     bool complete = true;
     for (const std::uint32_t serial : options_.serials) {
       if (std::none_of(devices.begin(), devices.end(),
@@ -87,12 +86,24 @@ class tStore {
         complete = false;
       }
     }
-    for (const tAeDevice& device : devices) {
+    for (std::size_t index = 0; index < devices.size(); ++index) {
+      const tAeDevice& device = devices[index];
       if (!options_.serials.empty() && std::find(options_.serials.begin(), options_.serials.end(),
                                                  device.serial) == options_.serials.end()) {
         continue;
       }
-      const std::vector<tLiveValue> values = readDeviceValues(device);
+      const std::size_t reached = bench.reach(device.serial);
+      if (reached != index) {
+        // Its values would be stored under keys that restore sends to
+        // another device.
+        out << "devices " << devices[reached].node << " and " << device.node << " both have serial "
+            << hexText(device.serial)
+            << ": restore sends every entry of it to the first, so the values of " << device.node
+            << " cannot be stored\n";
+        complete = false;
+        continue;
+      }
+      const std::vector<tLiveValue> values = readDeviceValues(bench, index);
       for (std::size_t i = 0; i < values.size(); ++i) {
         const std::uint32_t port = static_cast<std::uint32_t>(i / kAePropertyCount);
         const tAeProperty& property = kAeProperties[i % kAePropertyCount];
@@ -158,14 +169,14 @@ class tStore {
   }
 
   bool replace(const std::string& path, const std::string& old, const std::string& bytes) {
-    try {
-      return replaceSettingsFile(path, old, bytes) == tReplaceResult::kReplaced;
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (...) {
-      throw tCtlTrouble(path + ": " + restoreReport(std::current_exception()) +
+    bool replaced = false;
+    const std::optional<tRestoreFailure> failure =
+        captureFailure([&] { replaced = replaceSettingsFile(path, old, bytes) == tReplaceResult::kReplaced; });
+    if (failure) {
+      throw tCtlTrouble(path + ": " + failure->report +
                         " (the file holds its old or its new content whole)");
     }
+    return replaced;
   }
 
   std::string settingsPath() const {

@@ -7,10 +7,11 @@
 #include <locale>
 #include <map>
 #include <new>
+#include <optional>
 #include <tuple>
 
 #include "device/aeProperties.h"
-#include "settings/restoreSettings.h"
+#include "settings/portSettingSection.h"
 #include "settings/settingKey.h"
 #include "settings/settingsLines.h"
 #include "settings/valueConversion.h"
@@ -71,14 +72,8 @@ std::string valueText(const tCapturedValue& value, std::string& reason) {
 // Whether restore converts the value text to exactly the captured bytes.
 bool convertsTo(const std::string& rawValue, const tCapturedValue& value) {
   unsigned char bytes[4] = {0, 0, 0, 0};
-  try {
-    convertSettingValue(settingValueText(rawValue), value.size, bytes);
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    return false;
-  }
-  return std::memcmp(bytes, value.bytes, value.size) == 0;
+  return convertsSettingValue(settingValueText(rawValue), value.size, bytes) &&
+         std::memcmp(bytes, value.bytes, value.size) == 0;
 }
 
 // Where each line starts, as the readers count lines: one per '\n'.
@@ -225,15 +220,9 @@ tStoreRewrite rewriteSettings(std::string_view old, const std::vector<tCapturedV
   const tSettingsSection* section = lines.section(kPortSettingSection);
   if (section != nullptr) {
     for (const tSettingsEntry& entry : section->entries) {
-      tSettingKey key{0, 0, 0};
-      try {
-        key = parseSettingKey(entry.key);
-      } catch (const std::bad_alloc&) {
-        throw;
-      } catch (...) {
-        continue;  // restore fails on it; not a port property to store
-      }
-      const auto found = index.find({key.serialNumber, key.port, key.propertyId});
+      const std::optional<tSettingKey> key = readSettingKey(entry.key);
+      if (!key) continue;  // restore fails on it; not a port property to store
+      const auto found = index.find({key->serialNumber, key->port, key->propertyId});
       if (found == index.end()) continue;
       tStorable& value = values[found->second];
       value.placed = true;

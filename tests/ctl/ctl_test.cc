@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,7 +63,7 @@ class Ctl {
     result.out = replaced(result.out, run_.dir(), "DIR");
     result.err = replaced(result.err, run_.dir(), "DIR");
     for (const std::string& line : result.log) {
-      if (program == TQ_TOOL_PATH) break;  // restore writes
+      if (program != std::string(TQ_CTL_PATH)) break;  // restore writes
       EXPECT_EQ(line.find("req=0x200109"), std::string::npos) << args[0] << ": " << line;
     }
     return result;
@@ -121,13 +122,17 @@ TEST(Ctl, Check) {
        kGoodFile,
        kBench,
        0,
-       "DIR/f.ini: 0 errors, 0 warnings; restore would run through: 4 entries, then the port "
+       "DIR/f.ini:5: warning: '1A5_0_LinkSpeed' sets the same property as '1a5_0_linkspeed' on "
+       "line 2: restore writes both, this one later\n"
+       "DIR/f.ini: 0 errors, 1 warning; restore would run through: 4 entries, then the port "
        "pass\n"},
       {{"check", "--live", "DIR/f.ini"},
        kGoodFile,
        kBench,
        0,
-       "DIR/f.ini: 0 errors, 0 warnings; restore would run through: 4 entries, then the port "
+       "DIR/f.ini:5: warning: '1A5_0_LinkSpeed' sets the same property as '1a5_0_linkspeed' on "
+       "line 2: restore writes both, this one later\n"
+       "DIR/f.ini: 0 errors, 1 warning; restore would run through: 4 entries, then the port "
        "pass\n"},
       // The driver decides the size: one byte does not take "1000".
       {{"check", "--live", "DIR/f.ini"},
@@ -203,7 +208,9 @@ TEST(Ctl, CheckWarnsOfFilesOthersCanWrite) {
             "DIR/open/f.ini: warning: the settings file (DIR/open/f.ini) is writable by everyone\n"
             "DIR/open/f.ini: warning: the directory of the settings file (DIR/open) is writable "
             "by everyone\n"
-            "DIR/open/f.ini: 0 errors, 2 warnings; restore would run through: 4 entries, then "
+            "DIR/open/f.ini:5: warning: '1A5_0_LinkSpeed' sets the same property as "
+            "'1a5_0_linkspeed' on line 2: restore writes both, this one later\n"
+            "DIR/open/f.ini: 0 errors, 3 warnings; restore would run through: 4 entries, then "
             "the port pass\n");
 }
 
@@ -225,15 +232,33 @@ TEST(Ctl, UsageAndTrouble) {
        2,
        "tqvlkaectl diff: unrecognised option '--live'\nTry 'tqvlkaectl diff --help'.\n"},
       {{"check", "DIR/none.ini"}, 2, "tqvlkaectl: DIR/none.ini: No such file or directory\n"},
-      {{"diff", "DIR"},
+      {{"diff", "DIR"}, 2, "tqvlkaectl: DIR: Is a directory\n"},
+      {{"check", "--live", "DIR"}, 2, "tqvlkaectl: DIR: Is a directory\n"},
+      {{"--version"}, 0, ""},
+      {{"show", "--serial", "1a5x"},
        2,
-       "tqvlkaectl: DIR: Exception (St13runtime_error): The INI file could not be read.\n"},
+       "tqvlkaectl show: '1a5x' is not a hexadecimal serial\nTry 'tqvlkaectl show --help'.\n"},
+      {{"check", "--serial", "1a5"},
+       2,
+       "tqvlkaectl check: unrecognised option '--serial'\nTry 'tqvlkaectl check --help'.\n"},
   };
   for (const Case& c : cases) {
     const SimResult result = Ctl().run(c.args);
     EXPECT_EQ(result.exitStatus, c.exitStatus) << (c.args.empty() ? "" : c.args[0]);
     EXPECT_EQ(result.err, c.err);
     EXPECT_EQ(result.out.empty(), c.exitStatus != 0);
+  }
+  // Output that cannot be written is trouble, the help's as any other.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"store", "--help"}, {"--version"}, {"show"}}) {
+    tqtest::tSimRun run;
+    SimOptions options;
+    options.program = TQ_CTL_PATH;
+    options.stdoutPath = "/dev/full";
+    const SimResult result = run.run(kBench, args, options);
+    EXPECT_EQ(result.exitStatus, 2) << args[0];
+    EXPECT_EQ(result.err, "tqvlkaectl: the output cannot be written: No space left on device\n")
+        << args[0];
   }
 }
 
@@ -329,6 +354,80 @@ TEST(Ctl, DiffAfterRestoreIsInSyncUntilAPortChanges) {
   EXPECT_NE(absent.out.find(": 2 entries: 1 in sync, 1 absent\n"), std::string::npos) << absent.out;
 }
 
+// The companion agrees with restore on every committed settings input and
+// a generated set, on benches with repeated serials, missing and refused
+// nodes, sizes other than usual, no devices: `check --live` exits 0 exactly
+// when restore does, and names the entry restore stops at. Restore runs in
+// one process (tq_restore_stop, the tool's own sequence) to say where it
+// stopped; the tool's exit status is held to it.
+TEST(Ctl, CheckLiveAgreesWithRestore) {
+  std::vector<std::string> files = {
+      // An absent serial with a value no property takes: restore skips it.
+      "[PortSetting]\n3c9_0_linkspeed=abc\n3c9_9_linkspeed=1\n1a5_0_linkspeed=10\n",
+      // Port 2 exists only on the second device of a repeated serial.
+      "[PortSetting]\n1a5_2_linkspeed=10\n1a5_0_jumboframes=9000\n",
+      "[PortSetting]\n1a5_0_linkspeed=10\n2b7_2_portmode=x\n1a5_1_linkspeed=5\n",
+      "[PortSetting]\n1a5_5_linkspeed=10\n",
+      "[PortSetting]\n2b7_0_forcelinkdisable=1\n1A5_0_LinkSpeed=1\n1a5_0_linkspeed=2\n",
+      "",
+  };
+  // Every settings input of the fuzz targets, committed and regression.
+  for (const char* dir : {"corpus/settings", "corpus/settings_lines", "regressions/settings",
+                          "regressions/settings_lines"}) {
+    const std::filesystem::path path = std::filesystem::path(TQ_FUZZ_DIR) / dir;
+    if (!std::filesystem::is_directory(path)) continue;
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(path)) {
+      names.push_back(item.path().string());
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) files.push_back(tqtest::readFile(name));
+  }
+  const std::string kRepeated = kBench +
+                                "device tq2 serial=0x1a5 ports=4 pid=0x7c7\n"
+                                "interface tq2 ae_ae\\0 node=/dev/tqae2\n";
+  const std::vector<std::string> benches = {
+      kBench,
+      kRepeated,
+      "device tq0 serial=0x1a5 ports=2 pid=0x7c5\ninterface tq0 ae_ae\\0 node=/dev/tqae0 missing\n",
+      "device tq0 serial=0x1a5 ports=2 pid=0x7c5\n"
+      "interface tq0 ae_ae\\0 node=/dev/tqae0 forbidden\n",
+      kBench + "size 0x13fff7 1\n",
+      "",
+  };
+  std::size_t stops = 0;
+  std::size_t throughs = 0;
+  for (const std::string& file : files) {
+    for (const std::string& bench : benches) {
+      Ctl ctl;
+      if (!file.empty()) ctl.write(kDefaultFile, file);
+      const std::string label = "file:\n" + file + "\nbench:\n" + bench;
+      const SimResult restore = ctl.run({}, bench, TQ_RESTORE_STOP);
+      const SimResult tool = ctl.run({"--restore"}, bench, TQ_TOOL_PATH);
+      const SimResult check = ctl.run({"check", "--live"}, bench);
+      ASSERT_EQ(restore.exitStatus, 0) << label << restore.err;
+      const bool runsThrough = restore.out == "exit=0\n";
+      EXPECT_EQ(tool.exitStatus, runsThrough ? 0 : 1) << label << restore.out;
+      EXPECT_EQ(check.exitStatus == 0, runsThrough) << label << restore.out << check.out;
+      const std::string stop = " line=";
+      const std::size_t at = restore.out.find(stop);
+      if (at == std::string::npos || restore.out.substr(at) == " line=0\n") {
+        throughs += runsThrough;
+        continue;
+      }
+      ++stops;
+      const std::string line = restore.out.substr(at + stop.size(), restore.out.size() - at - 7);
+      EXPECT_NE(
+          check.out.find(std::string(kDefaultFile) + ":" + line + ": note: restore stops here"),
+          std::string::npos)
+          << label << restore.out << check.out;
+    }
+  }
+  // The cases reach both outcomes, not one of them only.
+  EXPECT_GT(stops, 10u);
+  EXPECT_GT(throughs, 10u);
+}
+
 TEST(Ctl, JsonStringsAreValidForAnyBytes) {
   const struct {
     std::string in, out;
@@ -376,6 +475,16 @@ TEST(Ctl, Store) {
        0,
        std::string(kStoredNote) + "DIR/f.ini: 6 values stored\n",
        kNew},
+      // A repeated serial: restore would send the second device's values to
+      // the first.
+      {{"store", "DIR/f.ini"},
+       kOld,
+       std::string(kOnePortBench) +
+           "device tq1 serial=0x1a5 ports=2 pid=0x7c5\ninterface tq1 ae_ae\\0 node=/dev/tqae1\n",
+       1,
+       "devices /dev/tqae0 and /dev/tqae1 both have serial 1a5: restore sends every entry of it "
+       "to the first, so the values of /dev/tqae1 cannot be stored\nDIR/f.ini: nothing written\n",
+       kOld},
       {{"store", "--dry-run", "DIR/f.ini"},
        kOld,
        kOnePortBench,
