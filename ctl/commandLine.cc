@@ -35,11 +35,11 @@ const char kUsage[] =
     "  show                   show every AE device and its port properties\n"
     "  diff [FILE]            compare the values restore would leave with the\n"
     "                         live ones\n"
-    "  store [--dry-run] [--serial HEX]... [FILE]\n"
+    "  store [--dry-run] [--existing-only] [--serial HEX]... [FILE]\n"
     "                         store the live values into FILE for restore\n"
     "\n"
     "FILE defaults to the settings file that restore reads. Every command takes\n"
-    "-h, --help; check, show and diff take --json (output for scripts).\n"
+    "-h, --help, and --json (output for scripts).\n"
     "\n"
     "Exit status: 0 nothing found (store: stored, or nothing to change); 1\n"
     "errors in the file, entries out of sync or properties refused (store:\n"
@@ -80,7 +80,7 @@ const tCommand kCommands[] = {
      "restore skips), 1 when one is not, 2 for trouble.\n",
      true, false, true},
     {"store",
-     "Usage: tqvlkaectl store [--dry-run] [--serial HEX]... [FILE]\n"
+     "Usage: tqvlkaectl store [--dry-run] [--existing-only] [--json] [--serial HEX]... [FILE]\n"
      "\n"
      "Reads every port property that restore writes back, on every port of\n"
      "every AE device (or of those named with --serial), and stores the values\n"
@@ -91,8 +91,10 @@ const tCommand kCommands[] = {
      "file is replaced whole under its lock, never half-written. Nothing is\n"
      "written when the driver refuses to read a property or when check finds an\n"
      "error in FILE. Exit status 0 when the values are stored (or nothing\n"
-     "changes), 1 when store refuses, 2 for trouble.\n",
-     true, false, false},
+     "changes), 1 when store refuses, 2 for trouble. It says how many values\n"
+     "changed, were added and were already right; with --existing-only it stores\n"
+     "only the port properties that FILE already names.\n",
+     true, false, true},
 };
 
 const tCommand* findCommand(const std::string& name) {
@@ -133,6 +135,7 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
   const bool store = std::strcmp(command.name, "store") == 0;
   if (store) {
     options.add_options()("dry-run,n", "print the change as a unified diff; write nothing")(
+        "existing-only", "store only the port properties that FILE already names")(
         "serial", po::value<std::vector<std::string>>()->value_name("HEX"),
         "only the AE device with this serial (repeatable)");
   }
@@ -160,7 +163,8 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
     return usageError(err, where, "the file name is empty");
   }
   if (store) {
-    tStoreOptions storeOptions{file, values.count("dry-run") != 0, {}};
+    tStoreOptions storeOptions{
+        file, values.count("dry-run") != 0, {}, json, values.count("existing-only") != 0};
     if (values.count("serial")) {
       for (const std::string& serial : values["serial"].as<std::vector<std::string>>()) {
         const std::optional<std::uint32_t> number = parseSerial(serial);
