@@ -30,7 +30,7 @@ _tqvlkaectl() {
             if [[ $prev == --serial ]]; then
                 COMPREPLY=()
             elif [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W '--dry-run --serial --help' -- "$cur"))
+                COMPREPLY=($(compgen -W '--dry-run --existing-only --json --serial --help' -- "$cur"))
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;

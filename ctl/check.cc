@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "ctl/exitStatus.h"
-#include "ctl/jsonWriter.h"
+#include "ctl/jsonDocument.h"
 #include "ctl/propertyText.h"
 #include "ctl/settingsSource.h"
+#include "ctl/terminalText.h"
+#include "device/aeDevices.h"
 #include "device/aeProperties.h"
 #include "restore/benchView.h"
 #include "restore/entryPlan.h"
@@ -97,7 +99,7 @@ class tChecker {
     std::stable_sort(problems_.begin(), problems_.end(),
                      [](const tProblem& a, const tProblem& b) { return a.line < b.line; });
     if (options_.json) {
-      writeJson(out);
+      writeJson(out, true, summary());
     } else {
       writeText(out);
     }
@@ -412,50 +414,38 @@ class tChecker {
 
   void writeText(std::ostream& out) const {
     for (const tProblem& problem : problems_) {
-      out << source_.path << ':';
-      if (problem.line != 0) out << problem.line << ':';
-      out << ' ' << severityName(problem.severity) << ": " << problem.message << '\n';
+      std::string line = source_.path + ':';
+      if (problem.line != 0) line += std::to_string(problem.line) + ':';
+      out << terminalText(line + ' ' + severityName(problem.severity) + ": " + problem.message)
+          << '\n';
     }
-    out << summary() << '\n';
+    out << terminalText(summary()) << '\n';
   }
 
-  void writeJson(std::ostream& out) const {
-    tJsonWriter json(out);
-    json.beginObject();
-    json.key("file").string(source_.path);
-    json.key("exists").boolean(true);
-    json.key("live").boolean(options_.live);
-    json.key("entries").number(static_cast<std::int64_t>(entries_));
-    json.key("errors").number(static_cast<std::int64_t>(errors_));
-    json.key("warnings").number(static_cast<std::int64_t>(warnings_));
-    json.key("problems").beginArray();
+  // One form for every file, a missing one included (it has no problems
+  // and restore runs through: only the port pass).
+  void writeJson(std::ostream& out, bool exists, const std::string& summaryText) const {
+    tJson document;
+    setBytes(document, "file", source_.path);
+    document["exists"] = exists;
+    document["live"] = options_.live;
+    document["entries"] = entries_;
+    document["errors"] = errors_;
+    document["warnings"] = warnings_;
+    tJson& problems = document["problems"] = tJson::array();
     for (const tProblem& problem : problems_) {
-      json.beginObject();
-      json.key("line");
-      if (problem.line != 0) {
-        json.number(static_cast<std::int64_t>(problem.line));
-      } else {
-        json.null();
-      }
-      json.key("severity").string(severityName(problem.severity));
-      json.key("message").string(problem.message);
-      if (!problem.restoreReport.empty()) json.key("restoreReport").string(problem.restoreReport);
-      json.endObject();
+      tJson item;
+      item["line"] = lineOrNull(problem.line);
+      item["severity"] = severityName(problem.severity);
+      item["message"] = problem.message;
+      if (!problem.restoreReport.empty()) item["restoreReport"] = problem.restoreReport;
+      problems.push_back(std::move(item));
     }
-    json.endArray();
-    json.key("restore").beginObject();
-    json.key("runsThrough").boolean(stopLine_ == 0 && !portPassFails_);
-    json.key("stopLine");
-    if (stopLine_ != 0) {
-      json.number(static_cast<std::int64_t>(stopLine_));
-    } else {
-      json.null();
-    }
-    json.key("skipped").number(static_cast<std::int64_t>(skipped_));
-    json.endObject();
-    json.key("summary").string(summary());
-    json.endObject();
-    json.finish();
+    document["restore"] = {{"runsThrough", stopLine_ == 0 && !portPassFails_},
+                           {"stopLine", lineOrNull(stopLine_)},
+                           {"skipped", skipped_}};
+    document["summary"] = summaryText;
+    writeJsonDocument(out, document);
   }
 
   int writeMissing(std::ostream& out) const {
@@ -464,21 +454,9 @@ class tChecker {
         ": no settings file: nothing would be applied; restore runs only the port "
         "pass";
     if (options_.json) {
-      tJsonWriter json(out);
-      json.beginObject();
-      json.key("file").string(source_.path);
-      json.key("exists").boolean(false);
-      json.key("live").boolean(options_.live);
-      json.key("entries").number(0);
-      json.key("errors").number(0);
-      json.key("warnings").number(0);
-      json.key("problems").beginArray();
-      json.endArray();
-      json.key("summary").string(message);
-      json.endObject();
-      json.finish();
+      writeJson(out, false, message);
     } else {
-      out << message << '\n';
+      out << terminalText(message) << '\n';
     }
     return kCtlClean;
   }

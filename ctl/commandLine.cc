@@ -38,12 +38,11 @@ const char kUsage[] =
     "  diff [--serial HEX]... [FILE]\n"
     "                         compare the values restore would leave with the\n"
     "                         live ones\n"
-    "  store [--dry-run] [--serial HEX]... [FILE]\n"
+    "  store [--dry-run] [--existing-only] [--serial HEX]... [FILE]\n"
     "                         store the live values into FILE for restore\n"
     "\n"
     "FILE defaults to the settings file that restore reads. Every command takes\n"
-    "-h, --help; check, show and diff take --json (output for scripts).\n"
-    "--version prints the version.\n"
+    "-h, --help, and --json (output for scripts). --version prints the version.\n"
     "\n"
     "Exit status: 0 nothing found (store: stored, or nothing to change); 1\n"
     "errors in the file, entries out of sync or properties refused (store:\n"
@@ -62,11 +61,12 @@ using tHandler = int (*)(const tParsed& parsed, std::ostream& out);
 
 // The options a command takes beyond -h, --help.
 enum tOption : unsigned {
-  kFile = 1,    // [FILE]
-  kJson = 2,    // --json
-  kLive = 4,    // --live
-  kDryRun = 8,  // --dry-run, -n
-  kSerial = 16  // --serial HEX, repeatable
+  kFile = 1,          // [FILE]
+  kJson = 2,          // --json
+  kLive = 4,          // --live
+  kDryRun = 8,        // --dry-run, -n
+  kSerial = 16,       // --serial HEX, repeatable
+  kExistingOnly = 32  // --existing-only
 };
 
 struct tCommand {
@@ -113,7 +113,7 @@ const tCommand kCommands[] = {
        return runDiff({parsed.file, parsed.json, parsed.serials}, out);
      }},
     {"store",
-     "Usage: tqvlkaectl store [--dry-run] [--serial HEX]... [FILE]\n"
+     "Usage: tqvlkaectl store [--dry-run] [--existing-only] [--json] [--serial HEX]... [FILE]\n"
      "\n"
      "Reads every port property that restore writes back, on every port of\n"
      "every AE device (or of those named with --serial), and stores the values\n"
@@ -124,10 +124,14 @@ const tCommand kCommands[] = {
      "file is replaced whole under its lock, never half-written. Nothing is\n"
      "written when the driver refuses to read a property or when check finds an\n"
      "error in FILE. Exit status 0 when the values are stored (or nothing\n"
-     "changes), 1 when store refuses, 2 for trouble.\n",
-     kFile | kDryRun | kSerial,
+     "changes), 1 when store refuses, 2 for trouble. It says how many values\n"
+     "changed, were added and were already right; with --existing-only it stores\n"
+     "only the port properties that FILE already names.\n",
+     kFile | kJson | kDryRun | kSerial | kExistingOnly,
      [](const tParsed& parsed, std::ostream& out) {
-       return runStore({parsed.file, parsed.values.count("dry-run") != 0, parsed.serials}, out);
+       return runStore({parsed.file, parsed.values.count("dry-run") != 0, parsed.serials,
+                        parsed.json, parsed.values.count("existing-only") != 0},
+                       out);
      }},
 };
 
@@ -172,6 +176,10 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
   if (command.options & kSerial) {
     options.add_options()("serial", po::value<std::vector<std::string>>()->value_name("HEX"),
                           "only the AE device with this serial (repeatable)");
+  }
+  if (command.options & kExistingOnly) {
+    options.add_options()("existing-only",
+                          "store only the port properties that FILE already names");
   }
   po::options_description all;
   all.add(options);

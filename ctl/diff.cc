@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "ctl/exitStatus.h"
-#include "ctl/jsonWriter.h"
+#include "ctl/jsonDocument.h"
 #include "ctl/liveValue.h"
 #include "ctl/settingsSource.h"
+#include "ctl/terminalText.h"
 #include "ctl/textTable.h"
 #include "device/aeProperties.h"
 #include "restore/benchView.h"
@@ -185,35 +186,28 @@ class tDiff {
       }
       writeTable(out, {"LINE", "KEY", "STATE", "RESTORE", "LIVE", "NOTE"}, table);
     }
-    out << summary() << '\n';
+    out << terminalText(summary()) << '\n';
   }
 
   void writeJson(std::ostream& out) const {
-    tJsonWriter json(out);
-    json.beginObject();
-    json.key("file").string(source_.path);
-    json.key("inSync").boolean(rejected_.empty() && inSync());
-    json.key("entries").beginArray();
+    tJson document;
+    setBytes(document, "file", source_.path);
+    document["inSync"] = source_.lines.errors.empty() && inSync();
+    tJson& entries = document["entries"] = tJson::array();
     for (const tDiffRow& row : rows_) {
-      json.beginObject();
-      json.key("line").number(static_cast<std::int64_t>(row.entry->line));
-      json.key("key").string(row.entry->key);
-      json.key("state").string(stateName(row.state));
+      tJson item;
+      item["line"] = row.entry->line;
+      setBytes(item, "key", row.entry->key);
+      item["state"] = stateName(row.state);
       if (row.compared) {
-        json.key("restore").string(row.restore.text);
-        if (row.live.read) {
-          json.key("live").string(row.live.value.text);
-        } else {
-          json.key("live").null();
-        }
+        item["restore"] = row.restore.text;
+        item["live"] = row.live.read ? tJson(row.live.value.text) : tJson(nullptr);
       }
-      if (!row.note.empty()) json.key("note").string(row.note);
-      json.endObject();
+      if (!row.note.empty()) item["note"] = row.note;
+      entries.push_back(std::move(item));
     }
-    json.endArray();
-    json.key("summary").string(summary());
-    json.endObject();
-    json.finish();
+    document["summary"] = summary();
+    writeJsonDocument(out, document);
   }
 
   // An entry for an absent device is no difference: restore skips it and
@@ -228,17 +222,9 @@ class tDiff {
   int writeNothing(std::ostream& out, const std::string& why) {
     rejected_ = source_.path + ": " + why;
     if (options_.json) {
-      tJsonWriter json(out);
-      json.beginObject();
-      json.key("file").string(source_.path);
-      json.key("inSync").boolean(true);
-      json.key("entries").beginArray();
-      json.endArray();
-      json.key("summary").string(rejected_);
-      json.endObject();
-      json.finish();
+      writeJson(out);
     } else {
-      out << rejected_ << '\n';
+      out << terminalText(rejected_) << '\n';
     }
     return kCtlClean;
   }

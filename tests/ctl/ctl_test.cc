@@ -4,14 +4,20 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
-#include "ctl/jsonWriter.h"
+#include "ctl/jsonDocument.h"
+#include "ctl/terminalText.h"
+#include "ctl/textTable.h"
 #include "tests/reloc/relocation_dir.h"
 #include "tests/support/files.h"
 #include "tests/support/tSimRun.h"
@@ -40,6 +46,37 @@ std::string logField(const std::string& line, const std::string& name) {
   return line.substr(begin, line.find(' ', begin) - begin);
 }
 
+// Every JSON document the companion prints in a test process is held to its
+// command's schema (ctl/schemas/) when the tests end, by Debian's
+// python3-jsonschema: one run of the validator for all of them.
+class SchemaCheck : public ::testing::Environment {
+ public:
+  static void add(const std::string& command, const std::string& document) {
+    static int count = 0;
+    paths() += " '" +
+               directory().writeFile(command + "-" + std::to_string(++count) + ".json", document) +
+               "'";
+  }
+  void TearDown() override {
+    if (paths().empty()) return;
+    const std::string command = std::string("/usr/bin/python3 '") + TQ_SOURCE_DIR +
+                                "/tests/ctl/validateJson.py' '" + TQ_SOURCE_DIR + "/ctl/schemas'" +
+                                paths();
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  }
+
+ private:
+  static tqtest::tSimRun& directory() {
+    static tqtest::tSimRun run;
+    return run;
+  }
+  static std::string& paths() {
+    static std::string all;
+    return all;
+  }
+};
+const auto* const kSchemaCheck = ::testing::AddGlobalTestEnvironment(new SchemaCheck);
+
 // A run of tqvlkaectl (or the tool) whose settings directory lies inside
 // the run's temporary directory; DIR in arguments and files stands for it.
 class Ctl {
@@ -65,6 +102,10 @@ class Ctl {
     for (const std::string& line : result.log) {
       if (program != std::string(TQ_CTL_PATH)) break;  // restore writes
       EXPECT_EQ(line.find("req=0x200109"), std::string::npos) << args[0] << ": " << line;
+    }
+    if (program == TQ_CTL_PATH && !result.out.empty() &&
+        std::find(args.begin(), args.end(), "--json") != args.end()) {
+      SchemaCheck::add(args[0] == "--json" ? args[1] : args[0], result.out);
     }
     return result;
   }
@@ -180,7 +221,7 @@ TEST(Ctl, Check) {
        1,
        "{\"file\":\"DIR/f.ini\",\"exists\":true,\"live\":false,\"entries\":1,\"errors\":1,"
        "\"warnings\":0,\"problems\":[{\"line\":2,\"severity\":\"error\",\"message\":\"unknown "
-       "property '\\\"x\\u0001\\u00ff' in key '1a5_0_\\\"x\\u0001\\u00ff'; did you mean "
+       "property '\\\"x\\u0001\xef\xbf\xbd' in key '1a5_0_\\\"x\\u0001\xef\xbf\xbd'; did you mean "
        "'portmode'?\",\"restoreReport\":\"Exception (St12out_of_range): map::at\"},{\"line\":2,"
        "\"severity\":\"note\",\"message\":\"restore stops here: 0 later entries and the port "
        "pass would not be applied\"}],\"restore\":{\"runsThrough\":false,\"stopLine\":2,"
@@ -428,21 +469,83 @@ TEST(Ctl, CheckLiveAgreesWithRestore) {
   EXPECT_GT(throughs, 10u);
 }
 
+// Any bytes give a valid document; a data member that is not UTF-8 gets its
+// exact bytes beside it.
 TEST(Ctl, JsonStringsAreValidForAnyBytes) {
+  const std::string kReplacement = "\xef\xbf\xbd";
   const struct {
     std::string in, out;
   } cases[] = {
-      {"plain", "\"plain\""},
-      {"q\"b\\n\nt\tc\x1f\x7f", "\"q\\\"b\\\\n\\nt\\tc\\u001f\\u007f\""},
-      {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\""},
-      {"\xc3(\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82",
-       "\"\\u00c3(\\u00c0\\u00af\\u00ed\\u00a0\\u0080\\u00f4\\u0090\\u0080\\u0080\\u00e2\\u0082\""},
+      {"plain", "{\"key\":\"plain\"}\n"},
+      {"q\"b\\n\nt\tc\x1f\x08\x0c", "{\"key\":\"q\\\"b\\\\n\\nt\\tc\\u001f\\b\\f\"}\n"},
+      {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80",
+       "{\"key\":\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"}\n"},
+      {"\xc3(\xc0\xaf", "{\"key\":\"" + kReplacement + "(" + kReplacement + kReplacement +
+                            "\",\"keyHex\":\"c328c0af\"}\n"},
+      // A surrogate, a code point above U+10FFFF, a cut sequence: bytes.
+      {"a\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82", "{\"key\":\"a" + kReplacement + kReplacement +
+                                                    kReplacement + kReplacement + kReplacement +
+                                                    kReplacement + kReplacement + kReplacement +
+                                                    "\",\"keyHex\":\"61eda080f4908080e282\"}\n"},
   };
   for (const auto& c : cases) {
+    nTQVLKAET100::tJson document;
+    nTQVLKAET100::setBytes(document, "key", c.in);
     std::ostringstream out;
-    nTQVLKAET100::writeJsonString(out, c.in);
+    nTQVLKAET100::writeJsonDocument(out, document);
+    EXPECT_TRUE(nlohmann::json::accept(out.str())) << out.str();
     EXPECT_EQ(out.str(), c.out);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Text output never hands a terminal a byte it acts on, and shortens long
+// text keeping its head and tail whole.
+TEST(Ctl, TerminalTextEscapesAndShortens) {
+  const struct {
+    std::string in;
+    std::size_t limit;
+    std::string out;
+  } cases[] = {
+      {"plain \xc3\xa9 \xe2\x82\xac", 400, "plain \xc3\xa9 \xe2\x82\xac"},
+      {"1a5\x1b[2J_0_linkspeed", 400, "1a5\\x1b[2J_0_linkspeed"},
+      {"\x1b]0;title\x07\x7f", 400, "\\x1b]0;title\\x07\\x7f"},
+      {"csi \xc2\x9b"
+       "2J, bytes \xff\xc3(",
+       400, "csi \\xc2\\x9b2J, bytes \\xff\\xc3("},
+      {std::string(100, 'a'), 20, "aaaaaaaaaa[... 80 bytes ...]aaaaaaaaaa"},
+      {std::string(20, '\x01'), 10, "\\x01[... 18 bytes ...]\\x01"},
+      {"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", 9,
+       "\xc3\xa9\xc3\xa9[... 4 bytes ...]\xc3\xa9\xc3\xa9"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(nTQVLKAET100::terminalText(c.in, c.limit), c.out);
+  // A row wider than the header, its cells made safe as well.
+  std::ostringstream table;
+  nTQVLKAET100::writeTable(table, {"A", "B"}, {{"1", "22", "\x1b[2J"}, {"333"}});
+  EXPECT_EQ(table.str(), "A    B\n1    22  \\x1b[2J\n333\n");
+}
+
+// check's text output of keys that hold escape sequences and of a 100 KB
+// value; its JSON keeps every byte.
+TEST(Ctl, CheckTextIsSafeForATerminal) {
+  Ctl ctl;
+  const std::string value(100000, '9');
+  ctl.write("f.ini",
+            "[PortSetting]\n1a5\x1b[2J_0_linkspeed=1\n1a5_0_\x1b]0;x\x07=1\n"
+            "1a5_0_linkspeed=" +
+                value + "\n");
+  const SimResult text = ctl.run({"check", "DIR/f.ini"});
+  EXPECT_EQ(text.exitStatus, 1);
+  EXPECT_EQ(text.out.find_first_of("\x1b\x07"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("key '1a5\\x1b[2J_0_linkspeed'"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("bytes ...]"), std::string::npos) << text.out;
+  EXPECT_LT(text.out.size(), 2000u);
+  const SimResult json = ctl.run({"check", "--json", "DIR/f.ini"});
+  EXPECT_NE(json.out.find("'" + value + "'"), std::string::npos);
+  EXPECT_NE(json.out.find("1a5\\u001b[2J_0_linkspeed"), std::string::npos);
 }
 
 }  // namespace
@@ -473,7 +576,7 @@ TEST(Ctl, Store) {
        kOld,
        kOnePortBench,
        0,
-       std::string(kStoredNote) + "DIR/f.ini: 6 values stored\n",
+       std::string(kStoredNote) + "DIR/f.ini: stored: 1 changed, 5 added, 0 already right\n",
        kNew},
       // A repeated serial: restore would send the second device's values to
       // the first.
@@ -494,13 +597,15 @@ TEST(Ctl, Store) {
            "-0x1A5_0_LinkSpeed=10\r\n+0x1A5_0_LinkSpeed=1000\r\n+1a5_0_portmode=0\r\n"
            "+1a5_0_phystate=0\r\n+1a5_0_jumboframes=9000\r\n+1a5_0_interruptmoderation=0\r\n"
            "+1a5_0_sleepcapabilityconfigured=0\r\n [Other]\r\n k=v\r\n"
-           "DIR/f.ini: 6 values would be stored (dry run: nothing written)\n",
+           "DIR/f.ini: would store (dry run: nothing written): 1 changed, 5 added, 0 already "
+           "right\n",
        kOld},
       {{"store", "DIR/f.ini"},
        kNew,
        kOnePortBench,
        0,
-       std::string(kStoredNote) + "DIR/f.ini: 6 values already stored: nothing to change\n",
+       std::string(kStoredNote) +
+           "DIR/f.ini: nothing to change: 0 changed, 0 added, 6 already right\n",
        kNew},
       // A 1-byte value no settings line carries; the named file is created.
       {{"store", "--serial", "0x1A5", "DIR/f.ini"},
@@ -509,7 +614,8 @@ TEST(Ctl, Store) {
        0,
        "1a5_0_linkspeed: left out: a control character (0x07) cannot be written in a settings "
        "line\n" +
-           std::string(kStoredNote) + "DIR/f.ini: 5 values stored, 1 left out\n",
+           std::string(kStoredNote) +
+           "DIR/f.ini: stored: 0 changed, 5 added, 0 already right, 1 left out\n",
        "[PortSetting]\n1a5_0_portmode=0\n1a5_0_phystate=0\n1a5_0_jumboframes=9000\n"
        "1a5_0_interruptmoderation=0\n1a5_0_sleepcapabilityconfigured=0\n"},
       {{"store", "DIR/f.ini"},
@@ -533,7 +639,29 @@ TEST(Ctl, Store) {
        "with serial and port within 32 bits\n",
        kBadFile},
       {{"store", "--serial", "1g5"}, kOld, kOnePortBench, 2, "", kOld},
-      {{"store", "--json"}, kOld, kOnePortBench, 2, "", kOld},
+      // Only what the file names; a file of one entry stays one entry.
+      {{"store", "--existing-only", "DIR/f.ini"},
+       kOld,
+       kOnePortBench,
+       0,
+       std::string(kStoredNote) +
+           "DIR/f.ini: stored: 1 changed, 0 added, 0 already right, 5 not in the file "
+           "(--existing-only)\n",
+       "; by hand\r\n[PortSetting]\r\n0x1A5_0_LinkSpeed=1000\r\n[Other]\r\nk=v\r\n"},
+      {{"store", "--json", "--existing-only", "--dry-run", "DIR/f.ini"},
+       "[PortSetting]\n1a5_0_jumboframes=9000\n1a5_0_linkspeed=1\n",
+       std::string(kOnePortBench) + "size 0x13fffe 1\nvalue tq0 port=0 prop=0x13fffe hex=22\n",
+       0,
+       "{\"file\":\"DIR/f.ini\",\"outcome\":\"dry run\",\"dryRun\":true,\"existingOnly\":true,"
+       "\"changed\":1,\"added\":0,\"alreadyRight\":1,\"notInFile\":3,\"leftOut\":[{\"key\":"
+       "\"1a5_0_portmode\",\"reason\":\"a double quote cannot be stored: restore removes it from "
+       "every value\"}],\"forceLinkDisableLeftOut\":true,\"refusals\":[],\"diff\":\"--- "
+       "DIR/f.ini\\n"
+       "+++ DIR/f.ini\\n@@ -1,3 +1,3 @@\\n [PortSetting]\\n 1a5_0_jumboframes=9000\\n"
+       "-1a5_0_linkspeed=1\\n+1a5_0_linkspeed=1000\\n\",\"summary\":\"DIR/f.ini: would store (dry "
+       "run: nothing written): 1 changed, 0 added, 1 already right, 1 left out, 3 not in the file "
+       "(--existing-only)\"}\n",
+       "[PortSetting]\n1a5_0_jumboframes=9000\n1a5_0_linkspeed=1\n"},
   };
   for (const Case& c : cases) {
     Ctl ctl;
@@ -562,7 +690,8 @@ TEST(Ctl, StoreThenRestoreWritesTheCapturedValues) {
   ctl.write(kDefaultFile, "[PortSetting]\n2b7_2_jumboframes=1500\n");
   const SimResult store = ctl.run({"store"}, bench);
   ASSERT_EQ(store.exitStatus, 0) << store.err;
-  EXPECT_EQ(store.out, std::string(kStoredNote) + "DIR/" + kDefaultFile + ": 30 values stored\n");
+  EXPECT_EQ(store.out, std::string(kStoredNote) + "DIR/" + kDefaultFile +
+                           ": stored: 1 changed, 29 added, 0 already right\n");
   const SimResult diff = ctl.run({"diff"}, bench);
   EXPECT_EQ(diff.exitStatus, 0) << diff.out;
   const SimResult restore = ctl.run({"-r"}, kBench, TQ_TOOL_PATH);
@@ -570,4 +699,93 @@ TEST(Ctl, StoreThenRestoreWritesTheCapturedValues) {
   const std::string restored = storedValues(restore);
   EXPECT_EQ(std::count(restored.begin(), restored.end(), '\n'), 30 + 5);  // and the port pass
   EXPECT_EQ(ctl.run({"show"}, kBench + restored).out, ctl.run({"show"}, bench).out);
+}
+
+// One spelling of a value. 16 devices of 16 ports whose 1-byte linkspeed
+// holds every code 16 * device + port, and the 4-byte edges in device 0's
+// jumboframes: what show prints is what store writes, restore of the stored
+// file writes the same bytes back, and a value no settings line carries is
+// left out by store for the reason show --json gives.
+TEST(Ctl, ShowStoreAndRestoreSpellEveryValueAlike) {
+  const char* const kEdges[] = {"00000000", "01000000", "ffffff7f", "00000080", "ffffffff"};
+  const char* const kEdgeText[] = {"0", "1", "2147483647", "2147483648", "4294967295"};
+  std::string bench = "size 0x13fff7 1\n";
+  char line[160];
+  for (int d = 0; d < 16; ++d) {
+    std::snprintf(
+        line, sizeof line,
+        "device tq%d serial=0x%x ports=16 pid=1\ninterface tq%d ae_ae\\0 node=/dev/tqae%d\n", d,
+        0x100 + d, d, d);
+    bench += line;
+    for (int p = 0; p < 16; ++p) {
+      std::snprintf(line, sizeof line, "value tq%d port=%d prop=0x13fff7 hex=%02x\n", d, p,
+                    16 * d + p);
+      bench += line;
+    }
+  }
+  for (int p = 0; p < 5; ++p) {
+    bench += "value tq0 port=" + std::to_string(p) + " prop=0x13fff5 hex=" + kEdges[p] + "\n";
+  }
+  Ctl ctl;
+  const SimResult show = ctl.run({"show"}, bench);
+  const SimResult json = ctl.run({"show", "--json"}, bench);
+  const SimResult store = ctl.run({"store"}, bench);
+  ASSERT_EQ(store.exitStatus, 0) << store.out << store.err;
+  const SimResult restore = ctl.run({"-r"}, bench, TQ_TOOL_PATH);
+  ASSERT_EQ(restore.exitStatus, 0) << restore.err;
+
+  std::map<std::string, std::string> shown, written, leftOut, unstorable, restored;
+  std::istringstream table(show.out.substr(show.out.find("\nKEY ") + 1));
+  for (std::string row; std::getline(table, row);) {
+    const std::size_t gap = row.find(' ');
+    shown[row.substr(0, gap)] = row.substr(row.find_first_not_of(' ', gap));
+  }
+  std::istringstream file(tqtest::readFile(ctl.path(kDefaultFile)));
+  for (std::string entry; std::getline(file, entry);) {
+    if (entry.find('=') != std::string::npos)
+      written[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
+  }
+  std::istringstream notes(store.out);
+  for (std::string note; std::getline(notes, note);) {
+    const std::size_t at = note.find(": left out: ");
+    if (at != std::string::npos) leftOut[note.substr(0, at)] = note.substr(at + 12);
+  }
+  const nlohmann::json document = nlohmann::json::parse(json.out);
+  for (const auto& device : document["devices"]) {
+    for (const auto& property : device["properties"]) {
+      if (property.contains("unstorable")) unstorable[property["key"]] = property["unstorable"];
+    }
+  }
+  for (const std::string& entry : restore.logStartingWith("ioctl ")) {
+    if (logField(entry, "req") != "0x200109") continue;
+    restored[logField(entry, "dev") + " " + logField(entry, "port") + " " +
+             logField(entry, "prop")] = logField(entry, "value");
+  }
+
+  int stored = 0;
+  for (int code = 0; code < 256; ++code) {
+    const std::string dev = "tq" + std::to_string(code / 16), port = std::to_string(code % 16);
+    std::snprintf(line, sizeof line, "%x_%d_linkspeed", 0x100 + code / 16, code % 16);
+    const std::string key = line;
+    std::snprintf(line, sizeof line, "%02x", code);
+    ASSERT_EQ(shown.count(key), 1u) << key;
+    if (written.count(key) != 0) {
+      ++stored;
+      EXPECT_EQ(shown[key], written[key]) << key;
+      EXPECT_EQ(restored[dev + " " + port + " 0x0013fff7"], line) << key << " " << written[key];
+      EXPECT_EQ(unstorable.count(key), 0u) << key;
+    } else {
+      EXPECT_FALSE(leftOut[key].empty()) << key;
+      EXPECT_EQ(unstorable[key], leftOut[key]) << key;
+      EXPECT_EQ(restored.count(dev + " " + port + " 0x0013fff7"), 0u) << key;
+    }
+  }
+  EXPECT_EQ(stored, 94);  // printable ASCII, the space among it, but the double quote
+  EXPECT_EQ(written["102_0_linkspeed"], "\" \"");
+  for (int p = 0; p < 5; ++p) {
+    const std::string key = "100_" + std::to_string(p) + "_jumboframes";
+    EXPECT_EQ(shown[key], kEdgeText[p]);
+    EXPECT_EQ(written[key], kEdgeText[p]);
+    EXPECT_EQ(restored["tq0 " + std::to_string(p) + " 0x0013fff5"], kEdges[p]) << key;
+  }
 }
