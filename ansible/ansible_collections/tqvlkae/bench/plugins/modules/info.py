@@ -47,10 +47,10 @@ ansible_facts:
   type: complex
   contains:
     tqvlkae_show:
-      description: The document of C(tqvlkaectl show --json) (show.schema.json).
+      description: The document of C(tqvlkaectl show --json) (/usr/share/tqvlkaepropinit/schemas/show.schema.json).
       type: dict
     tqvlkae_diff:
-      description: The document of C(tqvlkaectl diff --json) (diff.schema.json); C(inSync) is the verdict.
+      description: The document of C(tqvlkaectl diff --json) (/usr/share/tqvlkaepropinit/schemas/diff.schema.json); C(inSync) is the verdict.
       type: dict
 in_sync:
   description: Every entry of the settings file holds on the devices (diff exit status 0).

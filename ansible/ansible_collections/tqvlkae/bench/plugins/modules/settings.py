@@ -120,7 +120,7 @@ check_warnings:
 apply:
   description:
     - The document of C(tqvlkaectl apply --json) (with C(--check) in check mode), as its JSON Schema
-      (apply.schema.json) describes it. Its writes list key, line, serial, port, property,
+      (/usr/share/tqvlkaepropinit/schemas/apply.schema.json) describes it. Its writes list key, line, serial, port, property,
       before, after and verified; failure, rolled_back and rollback_failures tell a failed run.
   returned: when C(apply) is true
   type: dict
