@@ -25,9 +25,10 @@ std::string settingKey(const tAeDevice& device, std::uint32_t port, const tAePro
   return hexText(device.serial) + "_" + std::to_string(port) + "_" + property.name;
 }
 
-void writeText(std::ostream& out, const std::vector<tShownDevice>& shown) {
+void writeText(std::ostream& out, const std::vector<tShownDevice>& shown, bool listed) {
   if (shown.empty()) {
-    out << "No AE devices.\n";
+    // Not when the devices could not be listed: that is said instead.
+    if (listed) out << "No AE devices.\n";
     return;
   }
   std::vector<tTableRow> devices;
@@ -48,7 +49,8 @@ void writeText(std::ostream& out, const std::vector<tShownDevice>& shown) {
   writeTable(out, {"KEY", "VALUE"}, values);
 }
 
-void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown) {
+void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown,
+               const std::string& trouble) {
   tJsonWriter json(out);
   json.beginObject();
   json.key("devices").beginArray();
@@ -84,6 +86,7 @@ void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown) {
     json.endObject();
   }
   json.endArray();
+  if (!trouble.empty()) json.key("error").string(trouble);
   json.endObject();
   json.finish();
 }
@@ -102,12 +105,13 @@ int runShow(const tShowOptions& options, std::ostream& out) {
     shown.push_back({bench.devices()[i], readDeviceValues(bench, i)});
     for (const tLiveValue& value : shown.back().values) refused = refused || !value.read;
   }
+  const std::string trouble = bench.trouble();
   if (options.json) {
-    writeJson(out, shown);
+    writeJson(out, shown, trouble);
   } else {
-    writeText(out, shown);
+    writeText(out, shown, trouble.empty());
   }
-  if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+  if (!trouble.empty()) throw tCtlTrouble(trouble);
   return refused ? kCtlFound : kCtlClean;
 }
 

@@ -76,7 +76,7 @@ class tStore {
   // refuses one.
   bool capture(std::ostream& out) {
     tBenchView bench;
-    if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+    if (!bench.trouble().empty()) throw tCtlTrouble(bench.trouble());
     const std::vector<tAeDevice>& devices = bench.devices();
     bool complete = true;
     for (const std::uint32_t serial : options_.serials) {

@@ -40,6 +40,13 @@ class tBenchView {
   // The listing's failure; the devices listed before it are kept.
   const std::optional<tRestoreFailure>& listFailure() const { return listFailure_; }
   const std::vector<tAeDevice>& devices() const { return devices_; }
+  // No device was listed because the driver's directory is missing: the
+  // driver is not loaded. (Restore then skips every entry and has no port to
+  // clear; a read-only command says so.)
+  bool driverMissing() const { return driverMissing_; }
+  // What a command that needs the devices says when it cannot have them: the
+  // listing's failure, or the missing driver; empty when neither.
+  std::string trouble() const;
 
   // The index of the device that restore reaches for serial; kNone when no
   // listed device has it.
@@ -66,6 +73,7 @@ class tBenchView {
 
   std::vector<tAeDevice> devices_;
   std::optional<tRestoreFailure> listFailure_;
+  bool driverMissing_ = false;
   std::map<std::size_t, tOpened> opened_;
   std::map<std::tuple<std::size_t, std::uint32_t, std::uint32_t>, tSize> sizes_;
 };
