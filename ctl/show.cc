@@ -102,6 +102,8 @@ int runShow(const tShowOptions& options, std::ostream& out) {
                                               bench.devices()[i].serial) == options.serials.end()) {
       continue;
     }
+    // Not read at all: the trouble below says why.
+    if (bench.devices()[i].portCount > tBenchView::kMaxPortCount) continue;
     shown.push_back({bench.devices()[i], readDeviceValues(bench, i)});
     for (const tLiveValue& value : shown.back().values) refused = refused || !value.read;
   }

@@ -36,6 +36,12 @@ std::string tBenchView::trouble() const {
   if (driverMissing_) {
     return std::string("the driver is not loaded: ") + nTQAPAL000::kDriverProcRoot + " is missing";
   }
+  for (const tAeDevice& device : devices_) {
+    if (device.portCount <= kMaxPortCount) continue;
+    return "device " + device.node + " reports " + std::to_string(device.portCount) +
+           " ports, more than the " + std::to_string(kMaxPortCount) +
+           " a device can have: the driver's answer is not believed";
+  }
   return std::string();
 }
 

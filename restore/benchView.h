@@ -31,6 +31,11 @@ namespace nTQVLKAET100 {
 class tBenchView {
  public:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // The most ports a read-only pass believes of a device: a driver that
+  // reports more (0xFFFFFFFF, say) would send it into billions of reads.
+  // Restore's own port pass keeps trusting the driver, whose first refused
+  // port ends it.
+  static constexpr std::uint32_t kMaxPortCount = 1024;
 
   // Lists the devices: the one search of the run.
   tBenchView();
@@ -45,7 +50,8 @@ class tBenchView {
   // clear; a read-only command says so.)
   bool driverMissing() const { return driverMissing_; }
   // What a command that needs the devices says when it cannot have them: the
-  // listing's failure, or the missing driver; empty when neither.
+  // listing's failure, the missing driver, or a device that reports more
+  // than kMaxPortCount ports; empty when none.
   std::string trouble() const;
 
   // The index of the device that restore reaches for serial; kNone when no

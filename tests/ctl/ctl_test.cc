@@ -265,6 +265,20 @@ TEST(Ctl, UsageAndTrouble) {
 // Devices that cannot be listed: every command that needs them says so, in
 // text and JSON alike, with exit status 2, and claims nothing about them.
 TEST(Ctl, DevicesThatCannotBeListedAreTrouble) {
+  // A port count no device has is not believed either.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"show"}, {"diff", "DIR/f.ini"}, {"check", "--live", "DIR/f.ini"}, {"store"}}) {
+    Ctl ctl;
+    ctl.write("f.ini", kGoodFile);
+    const SimResult result = ctl.run(args,
+                                     "device tq0 serial=0x1a5 ports=0xffffffff pid=0x7c5\n"
+                                     "interface tq0 ae_ae\\0 node=/dev/tqae0\n");
+    EXPECT_EQ(result.exitStatus, 2) << args[0];
+    EXPECT_EQ(result.err,
+              "tqvlkaectl: device /dev/tqae0 reports 4294967295 ports, more than the 1024 a "
+              "device can have: the driver's answer is not believed\n")
+        << args[0];
+  }
   const std::string bench = kBench + "fault glob result=aborted\n";
   const std::string kTrouble = "tqvlkaectl: the AE devices cannot be listed: Error (";
   for (const std::vector<std::string>& args :
