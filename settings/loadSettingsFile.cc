@@ -13,7 +13,7 @@
 
 #include "productpath/cPath.h"
 #include "productpath/cSysqWrapper.h"
-#include "settings/classicBoostError.h"
+#include "settings/boostInternals.h"
 #include "tqafa/FileLock.h"
 
 namespace nTQVLKAET100 {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "settings/classicBoostError.h"
+#include "settings/boostInternals.h"
 
 namespace nTQVLKAET100 {
 

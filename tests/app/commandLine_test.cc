@@ -10,7 +10,7 @@
 
 #include "error/Exception.h"
 #include "error/JsonStatus.h"
-#include "settings/classicBoostError.h"
+#include "settings/boostInternals.h"
 
 namespace nTQVLKAET100 {
 namespace {
