@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/reports.h"
 
 #include <typeinfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report lines that a failed run writes to standard error: one line per
 // run, "Error (" for a failed status carried by a tqerr exception, "Exception
 // (" with the mangled dynamic type name for any other std::exception.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A streaming JSON writer for the --json output of tqvlkaectl: members and
 // elements are written as they come, commas placed by the writer, so a
 // document of any size costs no more memory than its largest string.

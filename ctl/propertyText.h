@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How tqvlkaectl writes port property values and restore's failures.
 //
 // A value is written in the form a settings file uses for it: a 4-byte value

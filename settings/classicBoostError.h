@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reports of the restore sequence name the dynamic type of the exception that
 // ended it. For the conversion and INI reader errors those names are the
 // long-standing ones of Boost's exception wrapper

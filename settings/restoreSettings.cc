@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/restoreSettings.h"
 
 #include "device/deviceLookup.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the kernel tier's scenarios under the preload simulator instead of the
 # kernel: the setup lines serve as the bench unchanged, and the tool's exit
 # status, output and the request log must match the same expectations. This
