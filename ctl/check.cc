@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/check.h"
 
 #include <sys/stat.h>

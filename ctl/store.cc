@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/store.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // JsonStatus: the status of the path, lock and loading libraries, a signed
 // 32-bit code and a growable JSON detail text (see error/json.h), plus the
 // ErrorLocation records that name a reporting site.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The comparison of the two readers of the settings text, shared by the
 // fuzz target settings_lines and the differential test: the tool's INI
 // reader (parseSettingsText) against the line-aware reader

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "restore/benchView.h"
 
 #include <fcntl.h>

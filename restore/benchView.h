@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bench as a read-only pass sees it: what restore asks the driver again
 // for every entry, asked once per run. The AE devices are listed once (one
 // search of the driver's interfaces), each device is opened at most once,

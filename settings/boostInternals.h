@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one place where the tool relies on Boost's internals, which a Boost
 // release may change without notice:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/valueConversion.h"
 
 #include <boost/algorithm/string/erase.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqdynlib: loads a shared library by file name, looks a symbol up in it and
 // releases it again, through the system's dynamic loader.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqvlkaectl under the simulated driver: {arguments, exit status, output}
 // tables per command, and the driver's request log to prove that no
 // command writes to a device (no set request 0x200109).

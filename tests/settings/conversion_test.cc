@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <boost/lexical_cast.hpp>
 #include <cstdio>
 #include <exception>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The restore sequence of the real tool (-r), run under the simulated
 // driver. The settings file lives in the test's temporary directory: the
 // relocation library moves the shared state directory there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a store writes: the rewrite of the settings text, its diff, and the
 // replacement of the file on disk (crash, fault and lock behaviour).
 #include <sys/file.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Proof that a program waits for a flock lock, instead of a sleep that passes
 // whether or not it waited: the kernel lists every waiting lock in
 // /proc/locks, "->" before it, with the file's device and inode.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // readmeTable: a table of the project's README.md, found by its header row,
 // so that a test can hold the documented table against the code and the
 // two cannot drift apart. Each row is its cells, trimmed; a cell made of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqsysq/relocation.h"
 
 #include <cstring>
