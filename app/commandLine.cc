@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/commandLine.h"
 
 #include <boost/program_options.hpp>

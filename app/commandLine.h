@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Option mode of the entry point: parses --help/-h and --restore/-r, prints
 // the option description, or runs the restore sequence (stored settings, then
 // the port pass) and turns whatever it throws into one report line.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tool's exit statuses, decided here and nowhere else: 0 for a completed
 // listing or restore, 1 for help and for every failure. A run of reported
 // work (restore/reports.h) ends with the same two.

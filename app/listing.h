@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Listing mode of the entry point: one line per AE device interface on
 // standard output, "<serial> <interface path> <ports> <PID>" with the numbers
 // in lower-case hexadecimal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry point of tqvlkaepropinit. With no arguments at all it lists the AE
 // device interfaces; with any argument it is in option mode (--help,
 // --restore). The mode is chosen by the argument count alone.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # bash completion for tqvlkaectl(8): its commands, their options, and
 # settings files for check, diff and store.
 _tqvlkaectl() {

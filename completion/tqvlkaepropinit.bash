@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # bash completion for tqvlkaepropinit(8)
 _tqvlkaepropinit() {
     local cur=${COMP_WORDS[COMP_CWORD]}

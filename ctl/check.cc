@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/check.h"
 
 #include <sys/stat.h>
@@ -230,8 +231,11 @@ class tChecker {
     std::unique_ptr<tBenchView> bench;
     if (options_.live) {
       bench = std::make_unique<tBenchView>();
-      if (bench->listFailure()) {
-        throw tCtlTrouble("the AE devices cannot be listed: " + bench->listFailure()->report);
+      if (!bench->trouble().empty() && !bench->driverMissing()) {
+        throw tCtlTrouble(bench->trouble());
+      }
+      if (bench->driverMissing()) {
+        add(0, tSeverity::kWarning, bench->trouble() + ": restore skips every entry");
       }
     }
     for (std::size_t i = 0; i < entries_; ++i) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqvlkaectl check: every problem of a settings file that restore would
 // meet, one line each in the form editors and CI read
 // ("FILE:LINE: error: ..."), the line at which restore would stop, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/commandLine.h"
 
 #include <boost/program_options.hpp>

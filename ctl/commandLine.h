@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of tqvlkaectl: "tqvlkaectl [-h] COMMAND [OPTIONS]" with
 // the commands check, show and diff (ctl/check.h, ctl/show.h, ctl/diff.h),
 // each with --help and --json. Parses, runs the command, and turns whatever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/diff.h"
 
 #include <algorithm>
@@ -78,7 +79,7 @@ class tDiff {
           out, std::string("no [") + kPortSettingSection + "] section: nothing would be applied");
     }
     tBenchView bench;
-    if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+    if (!bench.trouble().empty()) throw tCtlTrouble(bench.trouble());
     planEntries(bench, *section);
     settle();
     if (!options_.serials.empty()) {

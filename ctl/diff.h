@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqvlkaectl diff: for each entry of a settings file, the value restore
 // would leave on the port against the value the port holds now. "Would
 // leave" is the state after the whole restore: entries applied in file

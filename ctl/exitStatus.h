@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exit statuses of tqvlkaectl, decided here and nowhere else, in the
 // manner of diff(1): 0 when nothing is wrong (check: no error, so restore
 // would run through; diff: every entry in sync; show: every value read), 1

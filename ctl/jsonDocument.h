@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The JSON documents of tqvlkaectl (check, show, diff and store --json):
 // built as nlohmann-json values whose members keep the order in which they
 // are set, and written as one compact line and a newline. Each document's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One live read of a port property on an AE device of the bench view
 // (restore/benchView.h), kept as a value or as the driver's refusal: what
 // show and diff print for a port, and what store captures. The size of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry point of tqvlkaectl, the companion of tqvlkaepropinit that checks
 // its settings file and shows and compares the live port properties.
 #include <iostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/propertyText.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How tqvlkaectl writes port property values and restore's failures.
 //
 // A value is written as settings/valueText.h spells it: the text a settings

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/settingsSource.h"
 
 #include <fcntl.h>

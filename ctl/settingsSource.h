@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file that check and diff read: the one named on the command
 // line, or by default the file restore reads (settings/loadSettingsFile.h:
 // the same path, relocations included, the same bytes under the same lock),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/show.h"
 
 #include <algorithm>
@@ -28,9 +29,10 @@ std::string settingKey(const tAeDevice& device, std::uint32_t port, const tAePro
   return settingKeyText(device.serial, port, property.name);
 }
 
-void writeText(std::ostream& out, const std::vector<tShownDevice>& shown) {
+void writeText(std::ostream& out, const std::vector<tShownDevice>& shown, bool listed) {
   if (shown.empty()) {
-    out << "No AE devices.\n";
+    // Not when the devices could not be listed: that is said instead.
+    if (listed) out << "No AE devices.\n";
     return;
   }
   std::vector<tTableRow> devices;
@@ -51,7 +53,8 @@ void writeText(std::ostream& out, const std::vector<tShownDevice>& shown) {
   writeTable(out, {"KEY", "VALUE"}, values);
 }
 
-void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown) {
+void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown,
+               const std::string& trouble) {
   tJson devices = tJson::array();
   for (const tShownDevice& entry : shown) {
     const tAeDevice& device = entry.device;
@@ -81,7 +84,9 @@ void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown) {
     }
     devices.push_back(std::move(item));
   }
-  writeJsonDocument(out, {{"devices", std::move(devices)}});
+  tJson document = {{"devices", std::move(devices)}};
+  if (!trouble.empty()) setBytes(document, "error", trouble);
+  writeJsonDocument(out, document);
 }
 
 }  // namespace
@@ -95,15 +100,18 @@ int runShow(const tShowOptions& options, std::ostream& out) {
                                               bench.devices()[i].serial) == options.serials.end()) {
       continue;
     }
+    // Not read at all: the trouble below says why.
+    if (bench.devices()[i].portCount > tBenchView::kMaxPortCount) continue;
     shown.push_back({bench.devices()[i], readDeviceValues(bench, i)});
     for (const tLiveValue& value : shown.back().values) refused = refused || !value.read;
   }
+  const std::string trouble = bench.trouble();
   if (options.json) {
-    writeJson(out, shown);
+    writeJson(out, shown, trouble);
   } else {
-    writeText(out, shown);
+    writeText(out, shown, trouble.empty());
   }
-  if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+  if (!trouble.empty()) throw tCtlTrouble(trouble);
   return refused ? kCtlFound : kCtlClean;
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqvlkaectl show: every AE device (serial, node, port count, PID) and the
 // current value of each port property of the table (device/aeProperties.h)
 // on each of its ports, read with getProperty and a receive buffer: only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/store.h"
 
 #include <algorithm>
@@ -104,7 +105,7 @@ class tStore {
   // refuses one.
   bool capture() {
     tBenchView bench;
-    if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+    if (!bench.trouble().empty()) throw tCtlTrouble(bench.trouble());
     const std::vector<tAeDevice>& devices = bench.devices();
     for (const std::uint32_t serial : options_.serials) {
       if (std::none_of(devices.begin(), devices.end(),

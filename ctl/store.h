@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqvlkaectl store: the other half of restore. Reads, read-only, every port
 // property that restore writes back on every port of every AE device (or of
 // the devices named), and stores the values into the settings file so that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text that tqvlkaectl prints for people, made safe for a terminal. Keys,
 // values and file names come from settings files and the driver: a key can
 // hold ESC [ 2 J, which clears the screen, or an OSC sequence, which sets

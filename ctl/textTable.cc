@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ctl/textTable.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tables tqvlkaectl prints for people: a header row in capitals and the
 // rows below it, every column as wide as its widest cell, two spaces
 // between columns, the last column unpadded. A row may have more cells than

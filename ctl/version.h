@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The version of the programs, the one that CMake's project() names and
 // debian/changelog carries (a test holds the two equal).
 #ifndef CTL_VERSION_H_

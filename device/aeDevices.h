@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AE device interfaces that the kernel driver presents, as records: one
 // per "ae_ae" interface, in enumeration order (byte order of the interface
 // paths), each with its device's serial number, port count and PID and the

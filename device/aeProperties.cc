@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device/aeProperties.h"
 
 namespace nTQVLKAET100 {

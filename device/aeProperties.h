@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port properties of an AE device that a settings entry may name: the
 // one table of their names, driver identifiers and usual sizes. The restore
 // sequence looks the names up here; a program that shows or compares port

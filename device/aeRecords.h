@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The request and reply records of the AE requests exchanged with the kernel
 // driver, and their request codes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device/deviceLookup.h"
 
 #include "device/aeDevices.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The restore mode's work on whole AE devices: finding a device's node by
 // serial number, and the closing pass that clears force-link-disable on every
 // port of every AE device.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // iInterfaceProxy_ae: the typed requests of an open AE device interface.
 // Each operation is exactly one request to the kernel driver: a fixed request
 // code, a fixed request record carrying the arguments and the caller's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device/propertyAccess.h"
 
 #include "tqapal/tCompactStatus.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Port property requests as a whole step each, on an open AE device: the
 // size query (the read-only request restore makes before every write), the
 // read of a value through a receive buffer, and the write. Each links the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tInterfaceProxy_ae: the AE requests of iInterfaceProxy_ae on the open
 // device node of tDeviceInterfaceProxy. It adds no state: the handle of the
 // device interface proxy is all there is. Use: construct, open(path, status),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The error library's exceptions: tqerr::ExceptionBase carries one JsonStatus
 // (its code and detail text); tqerr::Exception adds std::exception and is the
 // type thrown for a failed status at the boundary of every layer.

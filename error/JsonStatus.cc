@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "error/JsonStatus.h"
 
 #include <cstdlib>
@@ -45,6 +46,28 @@ bool defaultReallocate(JsonStatus& status, std::uint32_t newCapacity) {
   status.text = buffer;
   status.capacity = capacity;
   return true;
+}
+
+JsonStatus::JsonStatus(JsonStatus&& other) noexcept
+    : code(other.code), capacity(other.capacity), reallocate(other.reallocate), text(other.text) {
+  other.capacity = 0;
+  other.text = nullptr;
+}
+
+JsonStatus& JsonStatus::operator=(JsonStatus&& other) noexcept {
+  if (this == &other) return *this;
+  release(*this);
+  code = other.code;
+  capacity = other.capacity;
+  reallocate = other.reallocate;
+  text = other.text;
+  other.capacity = 0;
+  other.text = nullptr;
+  return *this;
+}
+
+JsonStatus::~JsonStatus() {
+  release(*this);
 }
 
 void release(JsonStatus& status) {

@@ -1,11 +1,14 @@
+// SPDX-License-Identifier: MIT
 // JsonStatus: the status of the path, lock and loading libraries, a signed
 // 32-bit code and a growable JSON detail text (see error/json.h), plus the
 // ErrorLocation records that name a reporting site.
 //
 // The text buffer belongs to the status and is resized or freed only through
-// its reallocate function (capacity 0 frees). Operations never throw: a
-// failed reallocation leaves the text as it was and makes the writing
-// operation return null/false; the code is still recorded.
+// its reallocate function (capacity 0 frees), at the latest when the status
+// is destroyed; a status is moved, not copied (copy, mergeAndCopy and
+// mergeAndMove say how its text goes to another). Operations never throw: a failed
+// reallocation leaves the text as it was and makes the writing operation
+// return null/false; the code is still recorded.
 #ifndef ERROR_JSONSTATUS_H_
 #define ERROR_JSONSTATUS_H_
 
@@ -21,6 +24,15 @@ typedef bool (*ReallocateFunction)(JsonStatus& status, std::uint32_t newCapacity
 bool defaultReallocate(JsonStatus& status, std::uint32_t newCapacity);
 
 struct JsonStatus {
+  JsonStatus() = default;
+  JsonStatus(const JsonStatus&) = delete;
+  JsonStatus& operator=(const JsonStatus&) = delete;
+  // Takes the other's code, function and text over, leaving it empty.
+  JsonStatus(JsonStatus&& other) noexcept;
+  JsonStatus& operator=(JsonStatus&& other) noexcept;
+  // Frees the text (release).
+  ~JsonStatus();
+
   std::int32_t code = 0;
   std::uint32_t capacity = 0;
   ReallocateFunction reallocate = defaultReallocate;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // cExceptionBase: the one exception type that leaves the product path layer.
 // It carries a 32-bit code and a qualified location word (bit 31, module in
 // bits 26-30, file number in bits 16-25, kind in bits 14-15, line in bits

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared by the platform libraries that report operating-system failures into
 // a JsonStatus: the one way to get an errno text, and the "internal_error"
 // member that carries it.

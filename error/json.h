@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The JSON detail text of a JsonStatus, kept in one fixed buffer and edited in
 // place.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader of the JSON detail text: value scanning, member look-up and
 // conversion of string and number values. It never writes into the text.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Buffer set-up and the in-place writers of the JSON detail text.
 #include <cinttypes>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The merge rule of every status in the tool (JsonStatus, tStatus, the
 // driver's compact block): a code enters a clean status; an error (negative)
 // replaces a warning (positive); once a status holds an error, that first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one way a fuzz target reports a broken invariant: a message naming it
 // on standard error and abort(), which libFuzzer records as a crash and keeps
 // the input for.

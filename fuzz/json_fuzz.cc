@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The JSON detail text of the error library.
 //
 // Reader: the input, as text, goes through findContainerEnd, findMember,

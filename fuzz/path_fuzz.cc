@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The product path layer on arbitrary bytes: trimPath, cPath::appendUtf8 and
 // cPath::getMbs.
 //

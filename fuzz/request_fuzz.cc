@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The request procedure of the AE proxy on arbitrary records: a caller's
 // tStatus of any content goes into a compact adaptor, one property request
 // is issued, and the adaptor is merged back. The device is a stand-in whose

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The comparison of the two readers of the settings text, shared by the
 // fuzz target settings_lines and the differential test: the tool's INI
 // reader (parseSettingsText) against the line-aware reader
@@ -16,7 +17,6 @@
 #ifndef FUZZ_SETTINGSREADERSDIFFERENCE_H_
 #define FUZZ_SETTINGSREADERSDIFFERENCE_H_
 
-#include <boost/property_tree/detail/ptree_utils.hpp>
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cstddef>
@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/boostInternals.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/settingsLines.h"
 
@@ -60,7 +61,7 @@ inline std::string describe(const tSettingsSyntaxError& error) {
 }
 
 inline std::string trimmed(std::string_view text) {
-  return boost::property_tree::detail::trim(std::string(text), std::locale());
+  return nTQVLKAET100::iniReaderTrim(std::string(text), std::locale());
 }
 
 // The text split as the readers split it, line 1 first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings text as the restore sequence treats it: the loader's parse
 // step cuts the bytes at the first zero byte and reads them with the INI
 // reader; every entry of the

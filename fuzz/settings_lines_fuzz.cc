@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings text read by both readers: the tool's INI reader and the
 // line-aware reader of the checker. Any difference between them is a
 // finding: success against failure; other sections, entries, order or

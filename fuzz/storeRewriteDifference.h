@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the settings rewrite of a store must give, judged through the tool's
 // own INI reader rather than through the rewrite's line positions: shared by
 // the settings fuzz target and the settings tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "productpath/cPath.h"
 
 #include "error/Exception.h"

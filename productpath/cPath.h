@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // cPath: one product directory (or file) path, held as UTF-8 text.
 //
 // The constructor builds the directory of a kind (0..23) from the answers of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "productpath/cSysqWrapper.h"
 
 #include "error/Exception.h"

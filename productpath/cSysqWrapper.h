@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // cSysqWrapper: the product's one system-query object. It joins the standard
 // directories (tqsysq::SysqWrapper, first base) and the relocatable
 // installation directories (tqsysq::SysqWrapper_Linux, second base), which

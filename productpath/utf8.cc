@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "productpath/utf8.h"
 
 #include <cstdlib>

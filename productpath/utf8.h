@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text conversions of the product path layer: UTF-8 validation (RFC 3629)
 // and the round trip between UTF-8 and the C library's multibyte encoding
 // (current locale; the tool never leaves "C", where only ASCII converts).

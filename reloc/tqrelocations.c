@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* libtqrelocations.so.0: tells the tool where a moved installation tree
  * keeps its directories. It reads a small "key = directory" file that lives
  * at a place fixed relative to the library itself, so a tree that is moved as

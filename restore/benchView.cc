@@ -1,7 +1,14 @@
+// SPDX-License-Identifier: MIT
 #include "restore/benchView.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "device/propertyAccess.h"
 #include "settings/valueConversion.h"
+#include "tqapal/protons/enumeration/linuxU/tDeviceInterfaceIterator.h"
 #include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
@@ -16,6 +23,27 @@ tBenchView::tBenchView() {
     listAeDevices(devices_, status);
     throwIfFatal(status);
   });
+  if (listFailure_ || !devices_.empty()) return;
+  const int fd = ::open(nTQAPAL000::kDriverProcRoot, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+  } else {
+    driverMissing_ = errno == ENOENT;
+  }
+}
+
+std::string tBenchView::trouble() const {
+  if (listFailure_) return "the AE devices cannot be listed: " + listFailure_->report;
+  if (driverMissing_) {
+    return std::string("the driver is not loaded: ") + nTQAPAL000::kDriverProcRoot + " is missing";
+  }
+  for (const tAeDevice& device : devices_) {
+    if (device.portCount <= kMaxPortCount) continue;
+    return "device " + device.node + " reports " + std::to_string(device.portCount) +
+           " ports, more than the " + std::to_string(kMaxPortCount) +
+           " a device can have: the driver's answer is not believed";
+  }
+  return std::string();
 }
 
 std::size_t tBenchView::reach(std::uint32_t serial) const {

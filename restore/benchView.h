@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bench as a read-only pass sees it: what restore asks the driver again
 // for every entry, asked once per run. The AE devices are listed once (one
 // search of the driver's interfaces), each device is opened at most once,
@@ -31,6 +32,11 @@ namespace nTQVLKAET100 {
 class tBenchView {
  public:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // The most ports a read-only pass believes of a device: a driver that
+  // reports more (0xFFFFFFFF, say) would send it into billions of reads.
+  // Restore's own port pass keeps trusting the driver, whose first refused
+  // port ends it.
+  static constexpr std::uint32_t kMaxPortCount = 1024;
 
   // Lists the devices: the one search of the run.
   tBenchView();
@@ -40,6 +46,14 @@ class tBenchView {
   // The listing's failure; the devices listed before it are kept.
   const std::optional<tRestoreFailure>& listFailure() const { return listFailure_; }
   const std::vector<tAeDevice>& devices() const { return devices_; }
+  // No device was listed because the driver's directory is missing: the
+  // driver is not loaded. (Restore then skips every entry and has no port to
+  // clear; a read-only command says so.)
+  bool driverMissing() const { return driverMissing_; }
+  // What a command that needs the devices says when it cannot have them: the
+  // listing's failure, the missing driver, or a device that reports more
+  // than kMaxPortCount ports; empty when none.
+  std::string trouble() const;
 
   // The index of the device that restore reaches for serial; kNone when no
   // listed device has it.
@@ -66,6 +80,7 @@ class tBenchView {
 
   std::vector<tAeDevice> devices_;
   std::optional<tRestoreFailure> listFailure_;
+  bool driverMissing_ = false;
   std::map<std::size_t, tOpened> opened_;
   std::map<std::tuple<std::size_t, std::uint32_t, std::uint32_t>, tSize> sizes_;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "restore/entryPlan.h"
 
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One "PortSetting" entry as restore treats it, in two steps: planEntry does
 // everything up to the write (key, property, device lookup, opening the
 // device, the size query, the value conversion) and keeps what it found or

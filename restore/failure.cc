@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "restore/failure.h"
 
 #include <exception>

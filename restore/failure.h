@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One failure of restore as a value: the status code, the report line the
 // tool writes for it (restore/reports.h) and the settings line of the entry
 // it happened at. It is built once, where the failure happens, from the

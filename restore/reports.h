@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report lines that a failed run of restore writes to standard error:
 // one line per run, "Error (<code>): <detail>" for a failed status carried
 // by a tqerr exception, "Exception (<mangled type>): <what>" for any other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "restore/restoreSequence.h"
 
 #include <boost/property_tree/ptree.hpp>

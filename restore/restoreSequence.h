@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The restore sequence: every entry of the settings file's "PortSetting"
 // section, in file order, is planned and written to the port property of the
 // device it names (restore/entryPlan.h); then the port pass clears

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by scripts/test and scripts/demo: installs what the build needs from
 # Debian's packages and configures a build directory.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/loadSettingsFile.h"
 
 #include <fcntl.h>
@@ -13,7 +14,7 @@
 
 #include "productpath/cPath.h"
 #include "productpath/cSysqWrapper.h"
-#include "settings/classicBoostError.h"
+#include "settings/boostInternals.h"
 #include "tqafa/FileLock.h"
 
 namespace nTQVLKAET100 {

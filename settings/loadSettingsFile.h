@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading of the settings file "tqvlkae.ini" from the product's directory
 // under the shared state directory (/var/lib/tq-vlnk by default). The file is
 // read whole under a shared advisory lock, so that a writer holding an

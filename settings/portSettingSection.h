@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one section of the settings file that restore reads, "PortSetting",
 // matched exactly (letter case included), in both readers: the INI reader's
 // tree and the line-aware reader's sections.

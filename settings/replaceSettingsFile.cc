@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/replaceSettingsFile.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replaces the settings file with new content so that, at every moment and
 // after a crash or a power cut at any step, the path holds either the whole
 // old file or the whole new one, and a process reading it (restore at boot)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "PortSetting" key grammar and the lookup of its property word.
 //
 // A key names a device by its serial number (hexadecimal), a port (decimal)

@@ -1,11 +1,12 @@
+// SPDX-License-Identifier: MIT
 #include "settings/settingsLines.h"
 
 #include <algorithm>
-#include <boost/property_tree/detail/ptree_utils.hpp>
 #include <locale>
 #include <set>
 #include <string_view>
 
+#include "settings/boostInternals.h"
 #include "settings/loadSettingsFile.h"
 
 namespace nTQVLKAET100 {
@@ -15,7 +16,7 @@ namespace {
 // The reader's own trimming (white space of the stream's locale, which is
 // the global one when parseSettingsText builds its stream).
 std::string trim(const std::string& text, const std::locale& locale) {
-  return boost::property_tree::detail::trim(text, locale);
+  return iniReaderTrim(text, locale);
 }
 
 bool equalIgnoringAsciiCase(const std::string& a, const std::string& b) {

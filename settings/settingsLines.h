@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file as the INI reader sees it, with line numbers: for a
 // checker that must point at the line of each problem, and report every
 // syntax problem of the file rather than the first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings text rewritten to hold captured port property values, for a
 // program that stores the live port settings into the file that restore
 // reads at boot. Pure: bytes in, bytes out, no file and no driver.

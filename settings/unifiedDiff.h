@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a rewrite of the settings file would change, shown as a unified diff
 // of the old and the new text, in the form "diff -u" writes and "patch"
 // applies: a "---" and a "+++" line naming the two texts, then hunks with 3

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/valueConversion.h"
 
 #include <boost/algorithm/string/erase.hpp>
@@ -5,7 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "settings/classicBoostError.h"
+#include "settings/boostInternals.h"
 
 namespace nTQVLKAET100 {
 

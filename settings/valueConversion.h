@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The value of a "PortSetting" entry as restore writes it: the text after
 // "=" loses every double quote, wherever it stands, and is converted for the
 // size the driver reports for the property. A 4-byte property takes a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one spelling of port property values and keys in settings text, for
 // every program that writes them: what store writes into the settings file,
 // what show, diff and check print, and what restore turns back into bytes.

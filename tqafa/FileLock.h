@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FileLock: the throwing front of FileLockImpl, the shared advisory lock that
 // the settings loader holds on the settings file while it reads it, so that
 // it never reads a file that another program is rewriting under an exclusive

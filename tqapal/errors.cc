@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqapal/errors.h"
 
 #include <cerrno>

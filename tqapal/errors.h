@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The error codes of the platform family (-52000 and below) and the one table
 // that turns an operating-system error number into such a code.
 #ifndef TQAPAL_ERRORS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tCompactStatus: the 32-byte status block that ends every request and reply
 // record exchanged with the kernel driver, and its adaptor, which links one
 // block to a caller's tStatus for the duration of one driver request.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqapal/tStatus.h"
 
 #include <algorithm>

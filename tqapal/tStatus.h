@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tStatus: the fixed-size status record of the platform-abstraction layer.
 //
 // Every device-layer operation takes the caller's tStatus by reference as its

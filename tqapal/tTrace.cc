@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqapal/tTrace.h"
 
 #include <cstring>

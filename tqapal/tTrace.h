@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trace facility of the platform layer: a process-wide tTrace object that
 // points at a trace destination, and the console destination, which writes to
 // standard error through tqsdbg_printf. Both are set up during static

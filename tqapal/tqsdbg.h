@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqsdbg_printf: the console output primitive of the trace facility. It
 // formats into a 512-byte buffer (a longer message is cut to 511 characters)
 // and hands the text to the process-wide output function, which writes it to

@@ -1,8 +1,8 @@
+// SPDX-License-Identifier: MIT
 #include "tqsysq/relocation.h"
 
 #include <dlfcn.h>
 
-#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -61,12 +61,11 @@ void RelocationTable::build(const char* libraryName) {
   }
 
   tqerr::JsonStatus loading;
-  errno = 0;
   tqdynlib_handle handle = tqdynlib_load(libraryName, RTLD_NOW | RTLD_GLOBAL, loading);
   // A library that is there but could not be loaded for want of memory is not
   // an absent one: keeping the defaults would look for the settings in the
   // wrong place and report success.
-  if (handle == nullptr && errno == ENOMEM) recordMemoryFull(status_);
+  if (handle == nullptr && loading.code == tqapalerr_memoryFull) recordMemoryFull(status_);
   void* symbol = tqdynlib_getSymbol(handle, "get_relocated_dir", loading);
   if (loading.code == 0 && status_.code == 0) {
     try {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The relocation table: the 19 installation directories under their fixed
 // keys, each with its built-in default, possibly moved by the optional
 // relocation library. The library is consulted once, while the table is

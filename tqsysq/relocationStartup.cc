@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds the process's relocation table before main runs, so that the
 // relocation library is consulted once at start-up and never while a program
 // is working. Linked into every program as a start-up object

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqsysq/stdpath.h"
 
 #include <pwd.h>

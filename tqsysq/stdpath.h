@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqsysq: where each kind of file lives on this machine.
 //
 // SysqWrapper answers the fixed and environment-driven directories (run,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqsysq/stdpath_util.h"
 
 #include <sys/stat.h>

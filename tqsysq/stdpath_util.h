@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The routines under the standard-path answers: the one path normalisation
 // of the platform layer (trimPath), creating a directory or a whole chain of
 // them, and reading a small file whole.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* tqfloor: the least a program can do to list the AE interfaces or to
  * restore the stored port settings, used as the yardstick of the benchmark.
  *

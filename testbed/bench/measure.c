@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* tqbench-measure: runs one command once and prints its wall time in
  * microseconds, its peak resident set in KiB, its exit status and its CPU
  * time (user and system) in microseconds, on one line:

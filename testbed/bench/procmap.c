@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* libtqbench-proc.so: the benchmark's driver stand-in for the shapes whose
  * cost is mostly start-up. Preloaded into the tool and into the floor alike,
  * it shows the directory named by TQBENCH_PROC (a tree that the simulated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bench: the description of a simulated driver installation, read from one
 // small text file (format in testbed/sim/README.md), and the builder of the /proc
 // tree that the simulator shows in place of /proc/driver/tq.

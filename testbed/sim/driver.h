@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Driver: the simulated kernel driver's request side. It answers the ioctl
 // requests of the AE device interfaces in the driver's framing (a 32-byte
 // argument block pointing at an input and an output record, each ending in a

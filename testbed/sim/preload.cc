@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libtqsim: the simulated driver, preloaded into an unmodified tool. It shows
 // a generated tree in place of /proc/driver/tq, turns opens of the bench's
 // device nodes into descriptors that it answers ioctl on, injects the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // StateFile: the property values a simulated driver keeps across processes,
 // in the file that a bench's 'state' line names.
 //

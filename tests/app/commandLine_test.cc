@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/commandLine.h"
 
 #include <boost/lexical_cast.hpp>
@@ -10,7 +11,7 @@
 
 #include "error/Exception.h"
 #include "error/JsonStatus.h"
-#include "settings/classicBoostError.h"
+#include "settings/boostInternals.h"
 
 namespace nTQVLKAET100 {
 namespace {

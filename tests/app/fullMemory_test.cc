@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real tool with a full memory: tq_alloc_faults, preloaded before the
 // simulated driver, makes one allocation fail, and each allocation of a run
 // takes its turn. Whatever fails, the run ends as the clean run did, or with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Listing mode of the real tool, run under the simulated driver.
 #include <ostream>
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built tool's option mode, compared byte for byte.
 #include <string>
 #include <vector>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The systemd boot tier: the built Debian package installed into a minimal
 # Debian 12 root file system and booted, with systemd as init, under QEMU with
 # the kernel tier's Debian kernel and the test driver module (testbed/kmod/).

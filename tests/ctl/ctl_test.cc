@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tqvlkaectl under the simulated driver: {arguments, exit status, output}
 // tables per command, and the driver's request log to prove that no
 // command writes to a device (no set request 0x200109).
@@ -300,6 +301,46 @@ TEST(Ctl, UsageAndTrouble) {
     EXPECT_EQ(result.exitStatus, 2) << args[0];
     EXPECT_EQ(result.err, "tqvlkaectl: the output cannot be written: No space left on device\n")
         << args[0];
+  }
+}
+
+// Devices that cannot be listed: every command that needs them says so, in
+// text and JSON alike, with exit status 2, and claims nothing about them.
+TEST(Ctl, DevicesThatCannotBeListedAreTrouble) {
+  // A port count no device has is not believed either.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"show"}, {"diff", "DIR/f.ini"}, {"check", "--live", "DIR/f.ini"}, {"store"}}) {
+    Ctl ctl;
+    ctl.write("f.ini", kGoodFile);
+    const SimResult result = ctl.run(args,
+                                     "device tq0 serial=0x1a5 ports=0xffffffff pid=0x7c5\n"
+                                     "interface tq0 ae_ae\\0 node=/dev/tqae0\n");
+    EXPECT_EQ(result.exitStatus, 2) << args[0];
+    EXPECT_EQ(result.err,
+              "tqvlkaectl: device /dev/tqae0 reports 4294967295 ports, more than the 1024 a "
+              "device can have: the driver's answer is not believed\n")
+        << args[0];
+  }
+  const std::string bench = kBench + "fault glob result=aborted\n";
+  const std::string kTrouble = "tqvlkaectl: the AE devices cannot be listed: Error (";
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"show"},
+                                             {"show", "--json"},
+                                             {"diff", "DIR/f.ini"},
+                                             {"check", "--live", "DIR/f.ini"},
+                                             {"store", "DIR/f.ini"}}) {
+    Ctl ctl;
+    ctl.write("f.ini", kGoodFile);
+    const SimResult result = ctl.run(args, bench);
+    EXPECT_EQ(result.exitStatus, 2) << args[0];
+    EXPECT_EQ(result.err.compare(0, kTrouble.size(), kTrouble), 0) << args[0] << result.err;
+    EXPECT_EQ(result.out.find("No AE devices"), std::string::npos) << args[0];
+    if (args.size() > 1 && args[1] == "--json") {
+      EXPECT_EQ(
+          result.out.rfind("{\"devices\":[],\"error\":\"the AE devices cannot be listed: ", 0), 0u)
+          << result.out;
+    }
+    EXPECT_EQ(tqtest::readFile(ctl.path("f.ini")), kGoodFile) << args[0];
   }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the restore sequence in this process, as the tool's --restore does,
 // and prints where it ended: "exit=0" when it ran through, else "exit=1
 // line=N" with the settings line of the entry it stopped at (0 when it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // All 21 AE requests of tInterfaceProxy_ae sent through a real descriptor to
 // the simulated driver, which decodes them with its own table of the records
 // and answers with recognisable values.

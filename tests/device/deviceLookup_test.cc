@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // findInterfacePath under the simulated driver, through a small program that
 // calls it for each serial number it is given.
 #include <gtest/gtest.h>

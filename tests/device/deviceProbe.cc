@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // deviceProbe: drives the device layer of the tool from the command line, to
 // be run under the simulated driver. Commands, run in order:
 //   find SERIAL     findInterfacePath (SERIAL in any base strtoul takes);

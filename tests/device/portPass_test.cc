@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The closing port pass of the restore mode, run through the real tool
 // ("tqvlkaepropinit -r") under the simulated driver. No settings file exists,
 // so the pass is all the driver hears; the shared state directory is moved

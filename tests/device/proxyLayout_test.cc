@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The class tree of the device proxies and the order of their virtual
 // operations, which other modules built against these classes rely on.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "device/tInterfaceProxy_ae.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "error/JsonStatus.h"
 
 #include <cstring>
@@ -108,6 +109,27 @@ TEST(JsonStatusSetText, FailingReallocateLeavesTheStatus) {
   o.s.reallocate = refusingReallocate;
   EXPECT_FALSE(setText(o.s, "{}"));
   EXPECT_EQ(o.s.text, nullptr);
+}
+
+// A status frees its text when it goes, through its own reallocate function,
+// on every way out: a plain end of scope and an exception of any type.
+TEST(JsonStatusRelease, DestructionFreesTheText) {
+  static int freed;
+  const ReallocateFunction counting = [](JsonStatus& status, std::uint32_t capacity) {
+    if (capacity == 0 && status.text != nullptr) ++freed;
+    return defaultReallocate(status, capacity);
+  };
+  for (const bool throwing : {false, true}) {
+    freed = 0;
+    try {
+      JsonStatus status;
+      status.reallocate = counting;
+      ASSERT_TRUE(setText(status, R"({"a":1})"));
+      if (throwing) throw 42;
+    } catch (int) {
+    }
+    EXPECT_EQ(freed, 1) << (throwing ? "thrown" : "end of scope");
+  }
 }
 
 TEST(JsonStatusCopy, Forms) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main of a fuzz target's replay program: a plain build (any compiler,
 // no libFuzzer) of the target's entry point, run by ctest over the kept
 // inputs of fuzz/regressions/<target>/ and the seed corpus fuzz/corpus/<target>/,

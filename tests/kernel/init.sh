@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # PID 1 of the test guest. Loads the test driver, runs every scenario under
 # /tq/scenarios against the real tool (or the request client) and writes the results to the second
 # serial port (ttyS1), which the host compares with the expectations. The

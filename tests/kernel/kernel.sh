@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Debian kernel and the test driver module for the QEMU tiers (the kernel
 # tier here, the boot tier in tests/boot), sourced by their run.sh:
 #

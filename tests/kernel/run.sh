@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The kernel tier: runs the tool against the test driver module inside a
 # real Debian kernel booted under QEMU.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the kernel tier's scenarios under the preload simulator instead of the
 # kernel: the setup lines serve as the bench, with a state line added so that
 # the values outlive each program as they do in the module, and the steps'

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 cmake_minimum_required(VERSION 3.25)
 # Fails when a source of a layer includes a header of a folder that the
 # layer table (TQ_LAYERS of the top-level CMakeLists.txt) does not place

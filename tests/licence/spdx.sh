@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # spdx.sh SOURCE_DIR [--add]: every source, build and script file of the
 # tree carries an "SPDX-License-Identifier:" line among its first five lines:
 # GPL-2.0 below testbed/kmod/ (the kernel module), MIT everywhere else, as

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # examples.sh SOURCE_DIR TOOL CTL SIM RELOCATION: every command line shown in
 # the EXAMPLES of the manual pages (man/*.scd) and in the README's sh blocks
 # runs as shown, or is marked not to run just before its block ("; not run:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # lint.sh PAGE...: renders each manual page with groff (-ww: every warning)
 # and checks it with mandoc's linter; any message fails. Of mandoc's, only
 # the paragraph macros that scdoc sets after every heading and before every

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # One memcheck case: runs the test program with a gtest filter (its runs of
 # the tool go through TQ_TEST_WRAPPER, which ctest sets).
 #

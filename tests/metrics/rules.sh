@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The alert rules of prometheus/: promtool checks them, every alert has
 # unit tests in tqvlkae-rules.test.yml, and promtool runs those tests.
 #

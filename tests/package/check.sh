@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # check.sh BUILD_DIR [DEB]: lintian on the package (no error, no warning that
 # is not overridden in debian/*.lintian-overrides with its reason), and its
 # file list: the tool, both units, the udev rule, the manual pages, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the running tool looks for its settings file: "tq-vlnk/tqvlkae.ini"
 // below the shared state directory, which the relocation library may move.
 // The tool runs with --restore under the simulated driver (no devices), with

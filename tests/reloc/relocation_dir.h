@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test helper: moves installation directories of a tool started by a test,
 // through the real relocation library.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The relocation library itself, loaded from copies placed in temporary
 // installation trees.
 #include <dlfcn.h>

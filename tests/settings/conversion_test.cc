@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: MIT
 #include <boost/lexical_cast.hpp>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <map>
 #include <string>
 #include <typeinfo>
 
@@ -9,6 +12,7 @@
 #include "tests/support/readmeTable.h"
 
 #include "restore/entryPlan.h"
+#include "settings/loadSettingsFile.h"
 #include "settings/valueConversion.h"
 
 namespace nTQVLKAET100 {
@@ -39,6 +43,26 @@ TEST(ConvertValue32, RejectedWithTheConversionError) {
     } catch (const boost::bad_lexical_cast& error) {
       EXPECT_STREQ(typeid(error).name(), kConversionTypeName) << text;
       EXPECT_STREQ(error.what(), kConversionText) << text;
+    }
+  }
+}
+
+// The README's promise of the exception type names in the reports.
+TEST(ClassicBoostError, ReadmeTypeNames) {
+  const auto rows = tqtest::readmeTable("| exception type in the report | the error |");
+  ASSERT_EQ(rows.size(), 2u);
+  const std::map<std::string, std::function<void()>> throwers = {
+      {"bad lexical cast", [] { convertValue32("x"); }},
+      {"INI reader", [] { parseSettingsText("x\n", 2); }},
+  };
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 2u);
+    ASSERT_EQ(throwers.count(row[1]), 1u) << row[1];
+    try {
+      throwers.at(row[1])();
+      ADD_FAILURE() << "nothing thrown for " << row[1];
+    } catch (const std::exception& error) {
+      EXPECT_STREQ(typeid(error).name(), row[0].c_str()) << row[1];
     }
   }
 }

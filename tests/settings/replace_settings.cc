@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test equipment: replaces the settings file at the first argument with the
 // content of the file at the second, as a store does once it has rewritten
 // the text. Exits 0 when replaced, 2 when the file changed meanwhile, 1 after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The restore sequence of the real tool (-r), run under the simulated
 // driver. The settings file lives in the test's temporary directory: the
 // relocation library moves the shared state directory there.
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/reloc/relocation_dir.h"
+#include "tests/support/lockWaiters.h"
 #include "tests/support/readmeTable.h"
 #include "tests/support/reports.h"
 #include "tests/support/tSimRun.h"
@@ -349,8 +350,10 @@ TEST(Restore, WaitsForAWriterHoldingTheFileExclusively) {
   const int fd = ::open(restore.settingsPath().c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-  std::thread writer([fd] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  const std::string path = restore.settingsPath();
+  std::thread writer([fd, path] {
+    // The restore asks for its shared lock while the writer holds the file.
+    EXPECT_TRUE(tqtest::lockWaiterAppears(path)) << "restore never waited for the lock";
     const std::string text = "[PortSetting]\n2b7_0_linkspeed=10\n";
     EXPECT_EQ(::ftruncate(fd, 0), 0);
     EXPECT_EQ(::pwrite(fd, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));

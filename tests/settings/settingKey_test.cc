@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/settingKey.h"
 
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line-aware reader against the tool's INI reader, on tricky texts and on
 // every committed fuzz input of the settings readers.
 #include "settings/settingsLines.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Preloaded into the tool by the settings tests: every read() of a file
  * named tqvlkae.ini returns at most a few bytes, as a read interrupted by a
  * signal or served in pieces may. The loader must still see the whole file. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a store writes: the rewrite of the settings text, its diff, and the
 // replacement of the file on disk (crash, fault and lock behaviour).
 #include <sys/file.h>
@@ -5,7 +6,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -22,6 +22,7 @@
 #include "settings/replaceSettingsFile.h"
 #include "settings/storeRewrite.h"
 #include "settings/unifiedDiff.h"
+#include "support/lockWaiters.h"
 #include "support/tempDirectory.h"
 
 namespace nTQVLKAET100 {
@@ -217,7 +218,7 @@ TEST(StoreReplace, WaitsForTheReadersLock) {
   ASSERT_EQ(::flock(reader, LOCK_SH), 0);
   std::thread writer(
       [&] { EXPECT_EQ(replaceSettingsFile(path, "old\n", "new\n"), tReplaceResult::kReplaced); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(tqtest::lockWaiterAppears(path)) << "the writer never waited for the lock";
   EXPECT_EQ(readFile(path), "old\n");
   ::close(reader);
   writer.join();

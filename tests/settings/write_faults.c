@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Preloaded into the settings replacement program by the store tests: one
  * chosen call of the write sequence fails (errno EIO) or kills the process
  * (SIGKILL) before it runs, to show that every step leaves the whole old or

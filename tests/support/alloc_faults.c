@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Preloaded into the tool, before the simulated driver, by the tests of a
  * full memory: it makes chosen allocations of the program fail as a
  * malloc without memory does (null, errno ENOMEM).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading what a run left behind (outputs, logs, files the tool or a
 // preloaded library wrote): the whole of a file, or its lines. A file that
 // cannot be read reads as empty, which the test's own expectation then

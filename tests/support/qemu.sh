@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The QEMU boot of the tiers that run a Debian kernel (tests/kernel: a busybox
 # initramfs; tests/boot: a Debian root with systemd as init), sourced by their
 # run.sh, which define say:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // readmeTable: a table of the project's README.md, found by its header row,
 // so that a test can hold the documented table against the code and the
 // two cannot drift apart. Each row is its cells, trimmed; a cell made of
@@ -28,10 +29,12 @@ inline std::string readmeCell(std::string cell) {
   return text;
 }
 
-// The rows below header (the whole header line, e.g. "| code | name |");
-// empty when README.md has no such table.
-inline std::vector<std::vector<std::string>> readmeTable(const std::string& header) {
-  std::ifstream in(TQ_README);
+// The rows below header (the whole header line, e.g. "| code | name |") in
+// file (the project's README.md unless named); empty when it has no such
+// table.
+inline std::vector<std::vector<std::string>> readmeTable(const std::string& header,
+                                                         const char* file = TQ_README) {
+  std::ifstream in(file);
   std::vector<std::vector<std::string>> rows;
   std::string line;
   while (std::getline(in, line) && line != header) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report lines that end a failed run of the tool, as the end-to-end
 // tests expect them byte for byte: "Exception (<type>): <what>" and a line
 // end, with the type named as the C++ runtime names it. Here once, so that a

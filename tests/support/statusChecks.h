@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Assertions on tStatus records shared by the device-layer tests.
 #ifndef TESTS_SUPPORT_STATUSCHECKS_H_
 #define TESTS_SUPPORT_STATUSCHECKS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/tSimRun.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tSimRun: runs a program (by default the built tool) under the simulated
 // driver, in a scoped temporary directory that holds the bench, the request
 // log, the generated driver tree and anything a test writes there; the

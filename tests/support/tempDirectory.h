@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tempDirectory: a scoped temporary directory for tests that work on real
 // files. Created below $TMPDIR (or /tmp) when constructed, removed with all
 // its content when destroyed.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the test tiers that need more than the build tree: tests/kernel,
 # and any later tier that boots or fetches something.
 #

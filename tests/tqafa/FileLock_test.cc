@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqafa/FileLock.h"
 
 #include <fcntl.h>

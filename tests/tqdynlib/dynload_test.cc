@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqdynlib/dynload.h"
 
 #include <dlfcn.h>

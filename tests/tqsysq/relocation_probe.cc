@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints the 19 relocatable directories of this process, "key=value" or
 // "key error CODE" a line. Started by the tests with their own library path,
 // so that the table it prints was built, before main, from a stand-in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqsysq/relocation.h"
 
 #include <cstring>
@@ -10,34 +11,13 @@
 #include <gtest/gtest.h>
 
 #include "tests/reloc/relocation_dir.h"
+#include "tests/support/readmeTable.h"
 #include "tests/tqsysq/scopedFixtures.h"
 
 namespace tqsysq {
 namespace {
 
 using ::testing::ElementsAreArray;
-
-const std::map<std::string, std::string> kDefaults = {
-    {"prefixdir", "/usr"},
-    {"execprefixdir", "/usr"},
-    {"bindir", "/usr/bin"},
-    {"sbindir", "/usr/sbin"},
-    {"libdir", "/usr/lib"},
-    {"lib32dir", "/usr/lib"},
-    {"lib64dir", "/usr/lib64"},
-    {"nativelibdir", "/usr/lib64"},
-    {"multiarchlibdir", "/usr/lib/x86_64-linux-gnu"},
-    {"libexecdir", "/usr/libexec"},
-    {"sharedstatedir", "/var/lib"},
-    {"datarootdir", "/usr/share"},
-    {"datadir", "/usr/share"},
-    {"sysconfdir", "/etc"},
-    {"localstatedir", "/var"},
-    {"runstatedir", "/var/run"},
-    {"includedir", "/usr/include"},
-    {"docdir", "/usr/share/doc"},
-    {"initddir", "/etc/init.d"},
-};
 
 std::vector<std::string> allKeys() {
   std::vector<std::string> keys;
@@ -70,15 +50,15 @@ void leaveNonZeroBlocksForTheBuffer() {
   for (char* block : blocks) delete[] block;
 }
 
+// The keys and defaults that reloc/README.md documents, in order.
 TEST(RelocationTable, KeysInOrderWithTheirDefaults) {
-  ASSERT_EQ(sizeof kRelocationKeys / sizeof kRelocationKeys[0], kDefaults.size());
-  for (const RelocationKey& k : kRelocationKeys) {
-    ASSERT_TRUE(kDefaults.count(k.key)) << k.key;
-    EXPECT_EQ(kDefaults.at(k.key), k.defaultDir) << k.key;
+  const auto rows = tqtest::readmeTable("| key | default |", TQ_RELOCATION_README);
+  ASSERT_EQ(rows.size(), sizeof kRelocationKeys / sizeof kRelocationKeys[0]);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].size(), 2u);
+    EXPECT_EQ(kRelocationKeys[i].key, rows[i][0]) << i;
+    EXPECT_EQ(kRelocationKeys[i].defaultDir, rows[i][1]) << rows[i][0];
   }
-  EXPECT_EQ(allKeys().front(), "prefixdir");
-  EXPECT_EQ(allKeys()[2], "bindir");
-  EXPECT_EQ(allKeys().back(), "initddir");
 }
 
 // Each stand-in library, built into a table of its own in this process.
@@ -117,7 +97,9 @@ TEST(RelocationTable, StandInLibraries) {
     RelocationTable table(c.library.c_str());
     EXPECT_EQ(table.constructionStatus().code, c.code);
     EXPECT_THAT(lines(tqtest::readFile(log)), ElementsAreArray(c.asked));
-    for (const auto& [key, defaultDir] : kDefaults) {
+    for (const RelocationKey& k : kRelocationKeys) {
+      const std::string key = k.key;
+      const std::string defaultDir = k.defaultDir;
       tqerr::JsonStatus status;
       std::string value = "unset";
       table.lookup(key.c_str(), value, status);

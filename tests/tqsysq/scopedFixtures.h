@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test fixtures of the path libraries: a temporary directory removed with
 // everything in it at the end of the scope, an environment variable set or
 // unset for the scope, and running a command to capture its output

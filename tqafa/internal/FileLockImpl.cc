@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqafa/internal/FileLockImpl.h"
 
 #include <sys/file.h>

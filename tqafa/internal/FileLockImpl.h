@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // FileLockImpl: an advisory whole-file flock lock on a descriptor that
 // someone else opened and will close. It records the descriptor and nothing
 // else; it never opens, closes or (on destruction) unlocks it. lockShared

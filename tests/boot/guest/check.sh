@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The boot tier's checks inside the booted guest (tqboot-check.service, after
 # multi-user.target). The kernel command line's tq.scenario= chooses the
 # boot: "boot" (the test driver loaded at boot) or "late" (no driver at

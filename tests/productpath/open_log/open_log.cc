@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A library preloaded into the tool by the tests: it appends the path of
 // every open call, one a line, to the file named by TQ_OPEN_LOG, then lets
 // the call go on to the next definition (the simulated driver, then the C

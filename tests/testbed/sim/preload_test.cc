@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The preloaded simulator seen from a client that makes the tool's calls.
 #include <dirent.h>
 #include <gtest/gtest.h>

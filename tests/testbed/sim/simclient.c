@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* A client of the simulated driver that makes the calls the tool makes, so
  * the simulator can be tested without the tool. Each command prints one
  * line; commands run in order in one process (the driver keeps its values

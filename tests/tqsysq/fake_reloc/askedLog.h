@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stand-in relocation libraries record each key they are asked for, one a
 // line, in the file named by TQ_RELOC_LOG (when set), so that the tests can
 // tell which keys were asked and when.

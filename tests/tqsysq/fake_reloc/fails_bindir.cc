@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fails for "bindir", relocates nothing.
 #include <cstring>
 

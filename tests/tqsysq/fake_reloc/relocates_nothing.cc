@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Answers "not relocated" for every key.
 #include "askedLog.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Relocates "sharedstatedir" only.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Relocates "prefixdir" but fills the whole buffer without a terminating NUL.
 #include <cstring>
 

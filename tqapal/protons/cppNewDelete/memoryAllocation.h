@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Non-throwing array allocation for the status-passing layers: a failure is
 // recorded as -52000 in the caller's tStatus instead of raising bad_alloc.
 #ifndef TQAPAL_PROTONS_CPPNEWDELETE_MEMORYALLOCATION_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqapal/protons/cppNewDelete/memoryAllocation.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // iInterfaceProxy: what every handle on a device interface of the kernel
 // driver offers: requests through ioctl, plain read and write, and memory
 // mapping, each recording failures in the caller's tStatus (passed last) and

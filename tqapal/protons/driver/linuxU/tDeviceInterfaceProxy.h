@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tDeviceInterfaceProxy: the open handle on one device node of the kernel
 // driver. It opens the node named by an interface path, frames every ioctl
 // request in the driver's 32-byte argument block, and offers read, write and

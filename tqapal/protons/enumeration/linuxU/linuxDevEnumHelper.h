@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // linuxDevEnumHelper: reads the small files that the kernel driver publishes
 // under /proc for its device interfaces (an interface's device-node path, a
 // device's properties).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqapal/protons/enumeration/linuxU/tDeviceInterfaceIterator.h"
 
 #include <libgen.h>

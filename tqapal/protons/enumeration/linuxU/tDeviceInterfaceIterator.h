@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tDeviceInterfaceIterator: walks the device interfaces of one kind that the
 // kernel driver publishes as /proc/driver/tq/<device>/deviceInterfaces/
 // <kind>\<n>, in byte order of their full paths, and reads for the current

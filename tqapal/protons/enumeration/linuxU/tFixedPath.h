@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tFixedPath: a path text of fixed capacity, as handed out by the device
 // interface enumeration. Its length counts the terminating NUL, so a
 // five-character path has length 6 and an empty, never-filled path length 0.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqapal/protons/driver/linuxU/tDeviceInterfaceProxy.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tqapal/protons/enumeration/linuxU/linuxDevEnumHelper.h"
 
 #include <gtest/gtest.h>
