@@ -5,8 +5,9 @@
 #include <stdexcept>
 
 #include "app/exitStatus.h"
-#include "app/reports.h"
 #include "error/Exception.h"
+#include "restore/failure.h"
+#include "restore/reports.h"
 
 namespace nTQVLKAET100 {
 
@@ -56,7 +57,16 @@ int parseAndRun(int argc, const char* const argv[], std::ostream& out, std::ostr
     return kExitFailure;
   }
 
-  return runReported(err, restore);
+  int exitStatus = kExitFailure;
+  runReported(err, [&] {
+    const tRestoreRun run = restore();
+    if (run.failure) {
+      writeFailure(err, *run.failure);
+    } else {
+      exitStatus = kExitSuccess;
+    }
+  });
+  return exitStatus;
 }
 
 }  // namespace

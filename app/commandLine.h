@@ -7,11 +7,13 @@
 #include <functional>
 #include <ostream>
 
+#include "restore/restoreSequence.h"
+
 namespace nTQVLKAET100 {
 
 // The work that --restore starts; the program passes restoreSequence
-// (settings/restoreSettings.h).
-using RestoreAction = std::function<void()>;
+// (restore/restoreSequence.h). Its failure is written as the report line.
+using RestoreAction = std::function<tRestoreRun()>;
 
 // Returns the exit status.
 int runOptionMode(int argc, const char* const argv[], std::ostream& out, std::ostream& err,

@@ -4,9 +4,9 @@
 #include <ios>
 #include <vector>
 
-#include "app/reports.h"
 #include "device/aeDevices.h"
 #include "error/JsonStatus.h"
+#include "restore/reports.h"
 #include "tqapal/errors.h"
 #include "tqapal/tStatus.h"
 

@@ -5,7 +5,7 @@
 
 #include "app/commandLine.h"
 #include "app/listing.h"
-#include "settings/restoreSettings.h"
+#include "restore/restoreSequence.h"
 
 int main(int argc, char* argv[]) {
   if (argc == 1) {

@@ -11,7 +11,7 @@ _tqvlkaectl() {
     done
     case $command in
         '')
-            COMPREPLY=($(compgen -W 'check show diff store --help --json' -- "$cur")) ;;
+            COMPREPLY=($(compgen -W 'check show diff store --help --json --version' -- "$cur")) ;;
         check)
             if [[ $cur == -* ]]; then
                 COMPREPLY=($(compgen -W '--live --json --help' -- "$cur"))
@@ -19,8 +19,10 @@ _tqvlkaectl() {
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
         diff)
-            if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W '--json --help' -- "$cur"))
+            if [[ $prev == --serial ]]; then
+                COMPREPLY=()
+            elif [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W '--json --serial --help' -- "$cur"))
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
@@ -28,12 +30,16 @@ _tqvlkaectl() {
             if [[ $prev == --serial ]]; then
                 COMPREPLY=()
             elif [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W '--dry-run --serial --help' -- "$cur"))
+                COMPREPLY=($(compgen -W '--dry-run --existing-only --json --serial --help' -- "$cur"))
             else
                 COMPREPLY=($(compgen -f -- "$cur"))
             fi ;;
         show)
-            COMPREPLY=($(compgen -W '--json --help' -- "$cur")) ;;
+            if [[ $prev == --serial ]]; then
+                COMPREPLY=()
+            else
+                COMPREPLY=($(compgen -W '--json --serial --help' -- "$cur"))
+            fi ;;
     esac
 }
 complete -o filenames -F _tqvlkaectl tqvlkaectl

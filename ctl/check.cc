@@ -5,21 +5,26 @@
 #include <algorithm>
 #include <cctype>
 #include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "ctl/exitStatus.h"
-#include "ctl/jsonWriter.h"
+#include "ctl/jsonDocument.h"
 #include "ctl/propertyText.h"
 #include "ctl/settingsSource.h"
+#include "ctl/terminalText.h"
 #include "device/aeDevices.h"
 #include "device/aeProperties.h"
-#include "settings/entryPlan.h"
-#include "settings/restoreSettings.h"
+#include "restore/benchView.h"
+#include "restore/entryPlan.h"
+#include "settings/portSettingSection.h"
 #include "settings/settingKey.h"
-#include "settings/valueConversion.h"
-#include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
 
@@ -65,20 +70,13 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
-bool converts(void (*conversion)(const std::string&), const std::string& value) {
-  try {
-    conversion(value);
-    return true;
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    return false;
+// Whether restore converts the entry's value for a 4-byte or a 1-byte
+// property.
+bool fitsSomeSize(const tSettingsEntry& entry) {
+  for (const std::uint32_t size : {4u, 1u}) {
+    if (planEntryOffline(entry.key, entry.value, size).step == tPlanStep::kReady) return true;
   }
-}
-
-bool fitsSomeSize(const std::string& value) {
-  return converts([](const std::string& v) { convertValue32(v); }, value) ||
-         converts([](const std::string& v) { convertValue8(v); }, value);
+  return false;
 }
 
 class tChecker {
@@ -87,15 +85,21 @@ class tChecker {
       : options_(options), source_(std::move(source)) {}
 
   int run(std::ostream& out) {
-    if (!source_.bytes) return writeMissing(out);
-    checkOwnership();
-    checkText();
-    checkSections();
-    checkEntries();
+    if (!source_.bytes) {
+      // Restore still runs the port pass, which --live checks.
+      if (options_.live) checkEntries();
+      if (!portPassFails_) return writeMissing(out);
+    }
+    if (source_.bytes) {
+      checkOwnership();
+      checkText();
+      checkSections();
+      checkEntries();
+    }
     std::stable_sort(problems_.begin(), problems_.end(),
                      [](const tProblem& a, const tProblem& b) { return a.line < b.line; });
     if (options_.json) {
-      writeJson(out);
+      writeJson(out, true, summary());
     } else {
       writeText(out);
     }
@@ -222,31 +226,34 @@ class tChecker {
 
   void checkEntries() {
     const tSettingsSection* section = portSettings(source_.lines);
-    if (section == nullptr) return;
-    entries_ = section->entries.size();
-    std::vector<tAeDevice> devices;
+    entries_ = section != nullptr ? section->entries.size() : 0;
+    std::unique_ptr<tBenchView> bench;
     if (options_.live) {
-      nTQAPAL000::tStatus status;
-      listAeDevices(devices, status);
-      nTQAPAL000::throwIfFatal(status);
+      bench = std::make_unique<tBenchView>();
+      if (bench->listFailure()) {
+        throw tCtlTrouble("the AE devices cannot be listed: " + bench->listFailure()->report);
+      }
     }
-    for (std::size_t i = 0; i < section->entries.size(); ++i) {
-      if (!checkEntry(section->entries[i], devices)) {
+    for (std::size_t i = 0; i < entries_; ++i) {
+      if (!checkEntry(section->entries[i], bench.get())) {
         stopsAt(section->entries[i].line, laterEntries(section->entries.size() - i - 1) +
                                               " and the port pass would not be applied");
       }
     }
+    if (bench != nullptr && stopLine_ == 0) checkPortPass(*bench);
   }
 
-  // Reports the entry's problems; false when restore would fail at it.
-  bool checkEntry(const tSettingsEntry& entry, const std::vector<tAeDevice>& devices) {
+  // Reports the entry's problems; false when restore would fail at it. The
+  // steps come in restore's order: the key and the property, then (live) the
+  // device, whose absence skips the entry before its value is looked at.
+  bool checkEntry(const tSettingsEntry& entry, tBenchView* bench) {
     const tEntryPlan offline = planEntryOffline(entry.key, entry.value);
     if (offline.step == tPlanStep::kKey) {
       add(entry.line, tSeverity::kError,
           "key '" + entry.key +
               "' is not <hex serial>_<decimal port>_<property> with serial and port within 32 "
               "bits",
-          restoreReport(offline.failure));
+          offline.failure->report);
       return false;
     }
     if (offline.step == tPlanStep::kProperty) {
@@ -254,68 +261,83 @@ class tChecker {
       add(entry.line, tSeverity::kError,
           "unknown property '" + word + "' in key '" + entry.key + "'; did you mean '" +
               nearestPropertyName(word) + "'?",
-          restoreReport(offline.failure));
+          offline.failure->report);
       return false;
     }
+    warnSameProperty(entry, offline.parsed);
+    std::optional<tEntryPlan> plan;
+    if (bench != nullptr) {
+      plan = planEntryOn(*bench, entry.key, entry.value, entry.line);
+      if (plan->step == tPlanStep::kAbsent) {
+        ++skipped_;
+        add(entry.line, tSeverity::kWarning,
+            "no AE device has serial " + hexText(offline.parsed.serialNumber) +
+                ": restore skips this entry");
+        return true;
+      }
+    }
     const tAeProperty* property = findAeProperty(offline.parsed.propertyId);
-    const bool fitsNoSize = !fitsSomeSize(offline.value);
+    const bool fitsNoSize = !fitsSomeSize(entry);
     if (fitsNoSize) {
       add(entry.line, tSeverity::kError,
           "value '" + entry.value +
               "' fits no property size: it is neither a 32-bit decimal "
               "number nor exactly one character once quotes are removed",
-          restoreReport(offline.failure));
+          offline.failure->report);
     }
-    if (!options_.live) {
+    if (bench == nullptr) {
       if (!fitsNoSize && offline.failed()) {
         add(entry.line, tSeverity::kWarning,
             "value '" + entry.value + "' does not fit " + property->name +
                 " at its usual size of " + std::to_string(property->usualSize) +
                 " bytes (restore asks the driver for the size: check --live knows it)",
-            restoreReport(offline.failure));
+            offline.failure->report);
       }
       return !fitsNoSize;
     }
-    return checkLive(entry, offline.parsed, fitsNoSize, devices) && !fitsNoSize;
+    return checkLive(entry, offline.parsed, fitsNoSize, *plan, *bench) && !fitsNoSize;
+  }
+
+  // Two keys spelled differently that set the same port property: restore
+  // writes both, the later one last.
+  void warnSameProperty(const tSettingsEntry& entry, const tSettingKey& key) {
+    const auto earlier =
+        firstKeys_.emplace(std::make_tuple(key.serialNumber, key.port, key.propertyId), &entry);
+    if (earlier.second || earlier.first->second->key == entry.key) return;
+    add(entry.line, tSeverity::kWarning,
+        "'" + entry.key + "' sets the same property as '" + earlier.first->second->key +
+            "' on line " + std::to_string(earlier.first->second->line) +
+            ": restore writes both, this one later");
   }
 
   bool checkLive(const tSettingsEntry& entry, const tSettingKey& key, bool valueReported,
-                 const std::vector<tAeDevice>& devices) {
+                 const tEntryPlan& plan, tBenchView& bench) {
     const std::string serial = hexText(key.serialNumber);
-    const tEntryPlan plan = planEntry(entry.key, entry.value);
-    const tAeDevice* device = nullptr;
-    for (const tAeDevice& candidate : devices) {
-      if (candidate.serial == key.serialNumber) {
-        device = &candidate;
-        break;
-      }
-    }
+    const tAeDevice* device =
+        plan.deviceIndex != tBenchView::kNone ? &bench.devices()[plan.deviceIndex] : nullptr;
+    if (device != nullptr) warnRepeatedSerial(entry, *device, bench);
     switch (plan.step) {
       case tPlanStep::kReady:
-        return true;
       case tPlanStep::kAbsent:
-        ++skipped_;
-        add(entry.line, tSeverity::kWarning,
-            "no AE device has serial " + serial + ": restore skips this entry");
         return true;
       case tPlanStep::kSizeQuery:
         if (device != nullptr && key.port >= device->portCount) {
           add(entry.line, tSeverity::kError,
               "port " + std::to_string(key.port) + " is out of range: device " + serial + " (" +
                   device->node + ") has " + plural(device->portCount, "port"),
-              restoreReport(plan.failure));
+              plan.failure->report);
           return false;
         }
         add(entry.line, tSeverity::kError,
             "the driver refuses the size query of " +
                 std::string(findAeProperty(key.propertyId)->name),
-            restoreReport(plan.failure));
+            plan.failure->report);
         return false;
       case tPlanStep::kSize:
         add(entry.line, tSeverity::kError,
             "the driver reports a size of " + std::to_string(plan.size) + " bytes for " +
                 findAeProperty(key.propertyId)->name + "; restore writes only 1 or 4",
-            restoreReport(plan.failure));
+            plan.failure->report);
         return false;
       case tPlanStep::kValue:
         if (!valueReported) {
@@ -323,7 +345,7 @@ class tChecker {
               "value '" + entry.value + "' does not convert for " +
                   findAeProperty(key.propertyId)->name + ", which the driver reports " +
                   plural(plan.size, "byte") + " wide",
-              restoreReport(plan.failure));
+              plan.failure->report);
         }
         return false;
       case tPlanStep::kLookup:
@@ -331,18 +353,60 @@ class tChecker {
       case tPlanStep::kKey:
       case tPlanStep::kProperty:
         add(entry.line, tSeverity::kError,
-            plan.step == tPlanStep::kOpen ? "device " + serial + " cannot be opened"
-                                          : std::string("the device search fails"),
-            restoreReport(plan.failure));
+            plan.step == tPlanStep::kOpen
+                ? "device " + serial + " (" + plan.devicePath + ") cannot be opened"
+                : std::string("the device search fails"),
+            plan.failure->report);
         return false;
     }
     return false;
+  }
+
+  // Several devices with one serial: restore reaches the first for every
+  // entry of it. Said once per serial.
+  void warnRepeatedSerial(const tSettingsEntry& entry, const tAeDevice& reached,
+                          const tBenchView& bench) {
+    std::size_t count = 0;
+    for (const tAeDevice& device : bench.devices()) count += device.serial == reached.serial;
+    if (count < 2 || !repeatedWarned_.insert(reached.serial).second) return;
+    add(entry.line, tSeverity::kWarning,
+        std::to_string(count) + " AE devices have serial " + hexText(reached.serial) +
+            ": restore sends every entry of it to the first, " + reached.node);
+  }
+
+  // What the port pass needs, asked read-only: for every listed device, the
+  // device restore reaches for its serial opens, has each of the listed
+  // device's ports, and answers the size query of forcelinkdisable there. A
+  // write the driver refuses cannot be foreseen without writing.
+  void checkPortPass(tBenchView& bench) {
+    for (const tAeDevice& device : bench.devices()) {
+      const std::size_t target = bench.reach(device.serial);
+      const tAeDevice& reached = bench.devices()[target];
+      std::optional<tRestoreFailure> failure;
+      std::string what;
+      if (bench.open(target, failure) == nullptr) {
+        what = "device " + hexText(reached.serial) + " (" + reached.node + ") cannot be opened";
+      }
+      for (std::uint32_t port = 0; !failure && port < device.portCount; ++port) {
+        bench.size(target, port, kPropertyForceLinkDisable, failure);
+        if (failure) {
+          what = "port " + std::to_string(port) + " of " + reached.node +
+                 (port >= reached.portCount ? " does not exist"
+                                            : " refuses the size query of forcelinkdisable");
+        }
+      }
+      if (!failure) continue;
+      add(0, tSeverity::kError, "the port pass fails: " + what, failure->report);
+      portPassFails_ = true;
+      return;
+    }
   }
 
   std::string summary() const {
     std::string text = source_.path + ": " + plural(errors_, "error") + ", " +
                        plural(warnings_, "warning") + "; restore would ";
     if (stopLine_ != 0) return text + "stop at line " + std::to_string(stopLine_);
+    if (portPassFails_) return text + "stop in the port pass";
     text += "run through: " + entryCount(entries_);
     if (skipped_ != 0) text += " (" + std::to_string(skipped_) + " skipped)";
     return text + ", then the port pass";
@@ -350,50 +414,38 @@ class tChecker {
 
   void writeText(std::ostream& out) const {
     for (const tProblem& problem : problems_) {
-      out << source_.path << ':';
-      if (problem.line != 0) out << problem.line << ':';
-      out << ' ' << severityName(problem.severity) << ": " << problem.message << '\n';
+      std::string line = source_.path + ':';
+      if (problem.line != 0) line += std::to_string(problem.line) + ':';
+      out << terminalText(line + ' ' + severityName(problem.severity) + ": " + problem.message)
+          << '\n';
     }
-    out << summary() << '\n';
+    out << terminalText(summary()) << '\n';
   }
 
-  void writeJson(std::ostream& out) const {
-    tJsonWriter json(out);
-    json.beginObject();
-    json.key("file").string(source_.path);
-    json.key("exists").boolean(true);
-    json.key("live").boolean(options_.live);
-    json.key("entries").number(static_cast<std::int64_t>(entries_));
-    json.key("errors").number(static_cast<std::int64_t>(errors_));
-    json.key("warnings").number(static_cast<std::int64_t>(warnings_));
-    json.key("problems").beginArray();
+  // One form for every file, a missing one included (it has no problems
+  // and restore runs through: only the port pass).
+  void writeJson(std::ostream& out, bool exists, const std::string& summaryText) const {
+    tJson document;
+    setBytes(document, "file", source_.path);
+    document["exists"] = exists;
+    document["live"] = options_.live;
+    document["entries"] = entries_;
+    document["errors"] = errors_;
+    document["warnings"] = warnings_;
+    tJson& problems = document["problems"] = tJson::array();
     for (const tProblem& problem : problems_) {
-      json.beginObject();
-      json.key("line");
-      if (problem.line != 0) {
-        json.number(static_cast<std::int64_t>(problem.line));
-      } else {
-        json.null();
-      }
-      json.key("severity").string(severityName(problem.severity));
-      json.key("message").string(problem.message);
-      if (!problem.restoreReport.empty()) json.key("restoreReport").string(problem.restoreReport);
-      json.endObject();
+      tJson item;
+      item["line"] = lineOrNull(problem.line);
+      item["severity"] = severityName(problem.severity);
+      item["message"] = problem.message;
+      if (!problem.restoreReport.empty()) item["restoreReport"] = problem.restoreReport;
+      problems.push_back(std::move(item));
     }
-    json.endArray();
-    json.key("restore").beginObject();
-    json.key("runsThrough").boolean(stopLine_ == 0);
-    json.key("stopLine");
-    if (stopLine_ != 0) {
-      json.number(static_cast<std::int64_t>(stopLine_));
-    } else {
-      json.null();
-    }
-    json.key("skipped").number(static_cast<std::int64_t>(skipped_));
-    json.endObject();
-    json.key("summary").string(summary());
-    json.endObject();
-    json.finish();
+    document["restore"] = {{"runsThrough", stopLine_ == 0 && !portPassFails_},
+                           {"stopLine", lineOrNull(stopLine_)},
+                           {"skipped", skipped_}};
+    document["summary"] = summaryText;
+    writeJsonDocument(out, document);
   }
 
   int writeMissing(std::ostream& out) const {
@@ -402,21 +454,9 @@ class tChecker {
         ": no settings file: nothing would be applied; restore runs only the port "
         "pass";
     if (options_.json) {
-      tJsonWriter json(out);
-      json.beginObject();
-      json.key("file").string(source_.path);
-      json.key("exists").boolean(false);
-      json.key("live").boolean(options_.live);
-      json.key("entries").number(0);
-      json.key("errors").number(0);
-      json.key("warnings").number(0);
-      json.key("problems").beginArray();
-      json.endArray();
-      json.key("summary").string(message);
-      json.endObject();
-      json.finish();
+      writeJson(out, false, message);
     } else {
-      out << message << '\n';
+      out << terminalText(message) << '\n';
     }
     return kCtlClean;
   }
@@ -429,6 +469,10 @@ class tChecker {
   std::size_t entries_ = 0;
   std::size_t skipped_ = 0;
   unsigned long stopLine_ = 0;
+  bool portPassFails_ = false;
+  std::map<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>, const tSettingsEntry*>
+      firstKeys_;
+  std::set<std::uint32_t> repeatedWarned_;
 };
 
 }  // namespace

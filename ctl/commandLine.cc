@@ -16,6 +16,8 @@
 #include "ctl/propertyText.h"
 #include "ctl/show.h"
 #include "ctl/store.h"
+#include "ctl/version.h"
+#include "restore/failure.h"
 
 namespace nTQVLKAET100 {
 
@@ -24,7 +26,7 @@ namespace po = boost::program_options;
 namespace {
 
 const char kUsage[] =
-    "Usage: tqvlkaectl [-h] COMMAND [OPTIONS]\n"
+    "Usage: tqvlkaectl [-h] [--version] COMMAND [OPTIONS]\n"
     "\n"
     "Checks the settings file that tqvlkaepropinit --restore applies, shows and\n"
     "compares the port properties of the AE devices, and stores them into the\n"
@@ -32,26 +34,46 @@ const char kUsage[] =
     "\n"
     "Commands:\n"
     "  check [--live] [FILE]  report every problem restore would meet in FILE\n"
-    "  show                   show every AE device and its port properties\n"
-    "  diff [FILE]            compare the values restore would leave with the\n"
+    "  show [--serial HEX]... show every AE device and its port properties\n"
+    "  diff [--serial HEX]... [FILE]\n"
+    "                         compare the values restore would leave with the\n"
     "                         live ones\n"
-    "  store [--dry-run] [--serial HEX]... [FILE]\n"
+    "  store [--dry-run] [--existing-only] [--serial HEX]... [FILE]\n"
     "                         store the live values into FILE for restore\n"
     "\n"
     "FILE defaults to the settings file that restore reads. Every command takes\n"
-    "-h, --help; check, show and diff take --json (output for scripts).\n"
+    "-h, --help, and --json (output for scripts). --version prints the version.\n"
     "\n"
     "Exit status: 0 nothing found (store: stored, or nothing to change); 1\n"
     "errors in the file, entries out of sync or properties refused (store:\n"
     "nothing written); 2 trouble (usage, a file that cannot be read or written,\n"
     "devices that cannot be listed).\n";
 
+// What a command's handler gets: the parsed options and its file.
+struct tParsed {
+  const po::variables_map& values;
+  std::string file;
+  bool json;
+  std::vector<std::uint32_t> serials;
+};
+
+using tHandler = int (*)(const tParsed& parsed, std::ostream& out);
+
+// The options a command takes beyond -h, --help.
+enum tOption : unsigned {
+  kFile = 1,          // [FILE]
+  kJson = 2,          // --json
+  kLive = 4,          // --live
+  kDryRun = 8,        // --dry-run, -n
+  kSerial = 16,       // --serial HEX, repeatable
+  kExistingOnly = 32  // --existing-only
+};
+
 struct tCommand {
   const char* name;
   const char* usage;  // the synopsis and what the command does
-  bool takesFile;
-  bool takesLive;
-  bool takesJson;
+  unsigned options;   // tOption bits
+  tHandler handler;
 };
 
 const tCommand kCommands[] = {
@@ -61,26 +83,37 @@ const tCommand kCommands[] = {
      "Reports every problem that restore would meet in FILE, one a line as\n"
      "FILE:LINE: error|warning: ..., the line at which restore would stop, and a\n"
      "summary. With --live the driver is asked, read-only, for each entry's\n"
-     "device, port count and property size. Exit status 0 when no error is found\n"
-     "(restore would run through), 1 when one is, 2 for trouble.\n",
-     true, true, true},
+     "device, port count and property size, and for what the port pass needs.\n"
+     "Exit status 0 when no error is found (restore would run through), 1 when\n"
+     "one is, 2 for trouble.\n",
+     kFile | kJson | kLive,
+     [](const tParsed& parsed, std::ostream& out) {
+       return runCheck({parsed.file, parsed.values.count("live") != 0, parsed.json}, out);
+     }},
     {"show",
-     "Usage: tqvlkaectl show [--json]\n"
+     "Usage: tqvlkaectl show [--json] [--serial HEX]...\n"
      "\n"
-     "Shows every AE device and the current value of each port property, as the\n"
-     "settings file would spell it. Exit status 0 when every value was read, 1\n"
-     "when the driver refused one, 2 for trouble.\n",
-     false, false, true},
+     "Shows every AE device (or those named with --serial) and the current value\n"
+     "of each port property, as the settings file would spell it. Exit status 0\n"
+     "when every value was read, 1 when the driver refused one, 2 for trouble.\n",
+     kJson | kSerial,
+     [](const tParsed& parsed, std::ostream& out) {
+       return runShow({parsed.json, parsed.serials}, out);
+     }},
     {"diff",
-     "Usage: tqvlkaectl diff [--json] [FILE]\n"
+     "Usage: tqvlkaectl diff [--json] [--serial HEX]... [FILE]\n"
      "\n"
      "Compares, entry by entry, the value restore would leave on the port (later\n"
-     "entries win, then forcelinkdisable 0 on every port) with the live value.\n"
-     "Exit status 0 when every entry is in sync (or names an absent device, which\n"
-     "restore skips), 1 when one is not, 2 for trouble.\n",
-     true, false, true},
+     "entries win, then forcelinkdisable 0 on every port) with the live value;\n"
+     "with --serial only the entries of those serials. Exit status 0 when every\n"
+     "entry is in sync (or names an absent device, which restore skips), 1 when\n"
+     "one is not, 2 for trouble.\n",
+     kFile | kJson | kSerial,
+     [](const tParsed& parsed, std::ostream& out) {
+       return runDiff({parsed.file, parsed.json, parsed.serials}, out);
+     }},
     {"store",
-     "Usage: tqvlkaectl store [--dry-run] [--serial HEX]... [FILE]\n"
+     "Usage: tqvlkaectl store [--dry-run] [--existing-only] [--json] [--serial HEX]... [FILE]\n"
      "\n"
      "Reads every port property that restore writes back, on every port of\n"
      "every AE device (or of those named with --serial), and stores the values\n"
@@ -91,8 +124,15 @@ const tCommand kCommands[] = {
      "file is replaced whole under its lock, never half-written. Nothing is\n"
      "written when the driver refuses to read a property or when check finds an\n"
      "error in FILE. Exit status 0 when the values are stored (or nothing\n"
-     "changes), 1 when store refuses, 2 for trouble.\n",
-     true, false, false},
+     "changes), 1 when store refuses, 2 for trouble. It says how many values\n"
+     "changed, were added and were already right; with --existing-only it stores\n"
+     "only the port properties that FILE already names.\n",
+     kFile | kJson | kDryRun | kSerial | kExistingOnly,
+     [](const tParsed& parsed, std::ostream& out) {
+       return runStore({parsed.file, parsed.values.count("dry-run") != 0, parsed.serials,
+                        parsed.json, parsed.values.count("existing-only") != 0},
+                       out);
+     }},
 };
 
 const tCommand* findCommand(const std::string& name) {
@@ -126,20 +166,25 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
                std::ostream& err) {
   po::options_description options("Options");
   options.add_options()("help,h", "show this help");
-  if (command.takesJson) options.add_options()("json", "write JSON for scripts");
-  if (command.takesLive) {
+  if (command.options & kJson) options.add_options()("json", "write JSON for scripts");
+  if (command.options & kLive) {
     options.add_options()("live", "also ask the driver (read-only)");
   }
-  const bool store = std::strcmp(command.name, "store") == 0;
-  if (store) {
-    options.add_options()("dry-run,n", "print the change as a unified diff; write nothing")(
-        "serial", po::value<std::vector<std::string>>()->value_name("HEX"),
-        "only the AE device with this serial (repeatable)");
+  if (command.options & kDryRun) {
+    options.add_options()("dry-run,n", "print the change as a unified diff; write nothing");
+  }
+  if (command.options & kSerial) {
+    options.add_options()("serial", po::value<std::vector<std::string>>()->value_name("HEX"),
+                          "only the AE device with this serial (repeatable)");
+  }
+  if (command.options & kExistingOnly) {
+    options.add_options()("existing-only",
+                          "store only the port properties that FILE already names");
   }
   po::options_description all;
   all.add(options);
   po::positional_options_description positional;
-  if (command.takesFile) {
+  if (command.options & kFile) {
     all.add_options()("file", po::value<std::string>());
     positional.add("file", 1);
   }
@@ -154,27 +199,32 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
     out << command.usage << "\n" << options;
     return kCtlClean;
   }
-  const bool json = values.count("json") != 0;
-  const std::string file = values.count("file") ? values["file"].as<std::string>() : "";
-  if (command.takesFile && values.count("file") && file.empty()) {
+  tParsed parsed{values,
+                 values.count("file") ? values["file"].as<std::string>() : "",
+                 values.count("json") != 0,
+                 {}};
+  if (values.count("file") && parsed.file.empty()) {
     return usageError(err, where, "the file name is empty");
   }
-  if (store) {
-    tStoreOptions storeOptions{file, values.count("dry-run") != 0, {}};
-    if (values.count("serial")) {
-      for (const std::string& serial : values["serial"].as<std::vector<std::string>>()) {
-        const std::optional<std::uint32_t> number = parseSerial(serial);
-        if (!number) return usageError(err, where, "'" + serial + "' is not a hexadecimal serial");
-        storeOptions.serials.push_back(*number);
-      }
+  if (values.count("serial")) {
+    for (const std::string& serial : values["serial"].as<std::vector<std::string>>()) {
+      const std::optional<std::uint32_t> number = parseSerial(serial);
+      if (!number) return usageError(err, where, "'" + serial + "' is not a hexadecimal serial");
+      parsed.serials.push_back(*number);
     }
-    return runStore(storeOptions, out);
   }
-  if (std::strcmp(command.name, "check") == 0) {
-    return runCheck({file, values.count("live") != 0, json}, out);
-  }
-  if (std::strcmp(command.name, "show") == 0) return runShow({json}, out);
-  return runDiff({file, json}, out);
+  return command.handler(parsed, out);
+}
+
+// status, or trouble when the output cannot be written (a full disk, a
+// closed pipe): every output, the help included, must have reached it.
+int flushed(std::ostream& out, std::ostream& err, int status) {
+  errno = 0;
+  out.flush();
+  if (out) return status;
+  const int failure = errno != 0 ? errno : EIO;
+  err << "tqvlkaectl: the output cannot be written: " << std::strerror(failure) << "\n";
+  return kCtlTrouble;
 }
 
 int parseAndRun(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
@@ -186,7 +236,10 @@ int parseAndRun(int argc, const char* const argv[], std::ostream& out, std::ostr
       args.push_back(arg);
     } else if (arg == "-h" || arg == "--help") {
       out << kUsage;
-      return kCtlClean;
+      return flushed(out, err, kCtlClean);
+    } else if (arg == "--version") {
+      out << "tqvlkaectl " << kCtlVersion << "\n";
+      return flushed(out, err, kCtlClean);
     } else if (arg == "--json") {
       args.push_back(arg);  // for the command that follows
     } else if (!arg.empty() && arg[0] == '-') {
@@ -196,15 +249,7 @@ int parseAndRun(int argc, const char* const argv[], std::ostream& out, std::ostr
     }
   }
   if (command == nullptr) return usageError(err, "tqvlkaectl", "no command given");
-  const int status = runCommand(*command, args, out, err);
-  errno = 0;
-  out.flush();
-  if (!out) {
-    const int failure = errno != 0 ? errno : EIO;
-    err << "tqvlkaectl: the output cannot be written: " << std::strerror(failure) << "\n";
-    return kCtlTrouble;
-  }
-  return status;
+  return flushed(out, err, runCommand(*command, args, out, err));
 }
 
 }  // namespace
@@ -215,7 +260,7 @@ int runControl(int argc, const char* const argv[], std::ostream& out, std::ostre
   } catch (const tCtlTrouble& trouble) {
     err << "tqvlkaectl: " << trouble.what() << "\n";
   } catch (...) {
-    err << "tqvlkaectl: " << restoreReport(std::current_exception()) << "\n";
+    err << "tqvlkaectl: " << currentFailure().report << "\n";
   }
   out.flush();
   return kCtlTrouble;

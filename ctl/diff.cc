@@ -1,5 +1,6 @@
 #include "ctl/diff.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <string>
@@ -7,13 +8,15 @@
 #include <vector>
 
 #include "ctl/exitStatus.h"
-#include "ctl/jsonWriter.h"
+#include "ctl/jsonDocument.h"
 #include "ctl/liveValue.h"
 #include "ctl/settingsSource.h"
+#include "ctl/terminalText.h"
 #include "ctl/textTable.h"
 #include "device/aeProperties.h"
-#include "settings/entryPlan.h"
-#include "settings/restoreSettings.h"
+#include "restore/benchView.h"
+#include "restore/entryPlan.h"
+#include "settings/portSettingSection.h"
 
 namespace nTQVLKAET100 {
 
@@ -74,8 +77,19 @@ class tDiff {
       return writeNothing(
           out, std::string("no [") + kPortSettingSection + "] section: nothing would be applied");
     }
-    planEntries(*section);
+    tBenchView bench;
+    if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+    planEntries(bench, *section);
     settle();
+    if (!options_.serials.empty()) {
+      rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
+                                 [&](const tDiffRow& row) {
+                                   return std::find(
+                                              options_.serials.begin(), options_.serials.end(),
+                                              row.target.serialNumber) == options_.serials.end();
+                                 }),
+                  rows_.end());
+    }
     writeOutput(out);
     return inSync() ? kCtlClean : kCtlFound;
   }
@@ -83,7 +97,7 @@ class tDiff {
  private:
   // What restore does, up to its first failure; the live value of every
   // entry it would write.
-  void planEntries(const tSettingsSection& section) {
+  void planEntries(tBenchView& bench, const tSettingsSection& section) {
     unsigned long stopLine = 0;
     for (const tSettingsEntry& entry : section.entries) {
       tDiffRow row;
@@ -93,19 +107,19 @@ class tDiff {
         rows_.push_back(std::move(row));
         continue;
       }
-      tEntryPlan plan = planEntry(entry.key, entry.value);
+      tEntryPlan plan = planEntryOn(bench, entry.key, entry.value, entry.line);
       row.target = plan.parsed;
       if (plan.step == tPlanStep::kAbsent) {
         row.state = tEntryState::kAbsent;
         row.note = "no AE device has this serial: restore skips the entry";
       } else if (plan.failed()) {
         row.state = tEntryState::kFailing;
-        row.note = restoreReport(plan.failure);
+        row.note = plan.failure->report;
         stopLine = entry.line;
       } else {
         row.compared = true;
         row.restore = propertyValue(plan.bytes, plan.size);
-        row.live = readLiveValue(*plan.device, plan.parsed.port, plan.parsed.propertyId);
+        row.live = readLiveValue(bench, plan.deviceIndex, plan.parsed.port, plan.parsed.propertyId);
       }
       rows_.push_back(std::move(row));
     }
@@ -172,35 +186,28 @@ class tDiff {
       }
       writeTable(out, {"LINE", "KEY", "STATE", "RESTORE", "LIVE", "NOTE"}, table);
     }
-    out << summary() << '\n';
+    out << terminalText(summary()) << '\n';
   }
 
   void writeJson(std::ostream& out) const {
-    tJsonWriter json(out);
-    json.beginObject();
-    json.key("file").string(source_.path);
-    json.key("inSync").boolean(rejected_.empty() && inSync());
-    json.key("entries").beginArray();
+    tJson document;
+    setBytes(document, "file", source_.path);
+    document["inSync"] = source_.lines.errors.empty() && inSync();
+    tJson& entries = document["entries"] = tJson::array();
     for (const tDiffRow& row : rows_) {
-      json.beginObject();
-      json.key("line").number(static_cast<std::int64_t>(row.entry->line));
-      json.key("key").string(row.entry->key);
-      json.key("state").string(stateName(row.state));
+      tJson item;
+      item["line"] = row.entry->line;
+      setBytes(item, "key", row.entry->key);
+      item["state"] = stateName(row.state);
       if (row.compared) {
-        json.key("restore").string(row.restore.text);
-        if (row.live.read) {
-          json.key("live").string(row.live.value.text);
-        } else {
-          json.key("live").null();
-        }
+        item["restore"] = row.restore.text;
+        item["live"] = row.live.read ? tJson(row.live.value.text) : tJson(nullptr);
       }
-      if (!row.note.empty()) json.key("note").string(row.note);
-      json.endObject();
+      if (!row.note.empty()) item["note"] = row.note;
+      entries.push_back(std::move(item));
     }
-    json.endArray();
-    json.key("summary").string(summary());
-    json.endObject();
-    json.finish();
+    document["summary"] = summary();
+    writeJsonDocument(out, document);
   }
 
   // An entry for an absent device is no difference: restore skips it and
@@ -215,17 +222,9 @@ class tDiff {
   int writeNothing(std::ostream& out, const std::string& why) {
     rejected_ = source_.path + ": " + why;
     if (options_.json) {
-      tJsonWriter json(out);
-      json.beginObject();
-      json.key("file").string(source_.path);
-      json.key("inSync").boolean(true);
-      json.key("entries").beginArray();
-      json.endArray();
-      json.key("summary").string(rejected_);
-      json.endObject();
-      json.finish();
+      writeJson(out);
     } else {
-      out << rejected_ << '\n';
+      out << terminalText(rejected_) << '\n';
     }
     return kCtlClean;
   }

@@ -11,14 +11,19 @@
 #ifndef CTL_DIFF_H_
 #define CTL_DIFF_H_
 
+#include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace nTQVLKAET100 {
 
 struct tDiffOptions {
   std::string file;  // empty: the file restore reads
   bool json = false;
+  // Only the entries of these serials are shown and counted (restore still
+  // stops where it stops); empty: every entry.
+  std::vector<std::uint32_t> serials;
 };
 
 // Returns kCtlClean when every entry is in sync or names an absent device

@@ -1,12 +1,9 @@
 #include "ctl/liveValue.h"
 
-#include <exception>
-#include <new>
+#include <optional>
 
 #include "device/aeProperties.h"
 #include "device/propertyAccess.h"
-#include "device/tInterfaceProxy_ae.h"
-#include "error/Exception.h"
 #include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
@@ -15,48 +12,41 @@ std::string tLiveValue::text() const {
   return read ? value.text : "refused (" + std::to_string(code) + ")";
 }
 
-tLiveValue refusedValue(const std::exception_ptr& failure) {
+tLiveValue refusedValue(const tRestoreFailure& failure) {
   tLiveValue live;
-  try {
-    std::rethrow_exception(failure);
-  } catch (const tqerr::ExceptionBase& error) {
-    live.code = error.code();
-  } catch (...) {
-  }
-  live.report = restoreReport(failure);
+  live.code = failure.code;
+  live.report = failure.report;
   return live;
 }
 
-tLiveValue readLiveValue(iInterfaceProxy_ae& device, std::uint32_t port, std::uint32_t propertyId) {
-  try {
-    tLiveValue live;
+tLiveValue readLiveValue(tBenchView& bench, std::size_t index, std::uint32_t port,
+                         std::uint32_t propertyId) {
+  std::optional<tRestoreFailure> failure;
+  const std::uint32_t size = bench.size(index, port, propertyId, failure);
+  iInterfaceProxy_ae* proxy = failure ? nullptr : bench.open(index, failure);
+  if (failure) return refusedValue(*failure);
+  tLiveValue live;
+  failure = captureFailure([&] {
     live.value = propertyValue(nTQAPAL000::throwingStep([&](nTQAPAL000::tStatus& status) {
-      return readPropertyValue(device, port, propertyId, status);
+      return readPropertyValueOfSize(*proxy, port, propertyId, size, status);
     }));
-    live.read = true;
-    return live;
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    return refusedValue(std::current_exception());
-  }
+  });
+  if (failure) return refusedValue(*failure);
+  live.read = true;
+  return live;
 }
 
-std::vector<tLiveValue> readDeviceValues(const tAeDevice& device) {
+std::vector<tLiveValue> readDeviceValues(tBenchView& bench, std::size_t index) {
+  const std::uint32_t portCount = bench.devices()[index].portCount;
   std::vector<tLiveValue> values;
-  tInterfaceProxy_ae proxy;
-  try {
-    nTQAPAL000::throwingStep([&](nTQAPAL000::tStatus& status) { proxy.open(device.node, status); });
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    values.assign(static_cast<std::size_t>(device.portCount) * kAePropertyCount,
-                  refusedValue(std::current_exception()));
+  std::optional<tRestoreFailure> failure;
+  if (bench.open(index, failure) == nullptr) {
+    values.assign(static_cast<std::size_t>(portCount) * kAePropertyCount, refusedValue(*failure));
     return values;
   }
-  for (std::uint32_t port = 0; port < device.portCount; ++port) {
+  for (std::uint32_t port = 0; port < portCount; ++port) {
     for (const tAeProperty& property : kAeProperties) {
-      values.push_back(readLiveValue(proxy, port, property.id));
+      values.push_back(readLiveValue(bench, index, port, property.id));
     }
   }
   return values;

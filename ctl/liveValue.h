@@ -1,16 +1,18 @@
-// One live read of a port property on an open AE device, kept as a value or
-// as the driver's refusal: what show and diff print for a port, and what
-// store captures.
+// One live read of a port property on an AE device of the bench view
+// (restore/benchView.h), kept as a value or as the driver's refusal: what
+// show and diff print for a port, and what store captures. The size of a
+// property is asked once per port and run; the read follows it.
 #ifndef CTL_LIVEVALUE_H_
 #define CTL_LIVEVALUE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "ctl/propertyText.h"
-#include "device/aeDevices.h"
-#include "device/iInterfaceProxy_ae.h"
+#include "restore/benchView.h"
+#include "restore/failure.h"
 
 namespace nTQVLKAET100 {
 
@@ -24,16 +26,17 @@ struct tLiveValue {
   std::string text() const;
 };
 
-// Size query, then getProperty with a receive buffer of that size.
-tLiveValue readLiveValue(iInterfaceProxy_ae& device, std::uint32_t port, std::uint32_t propertyId);
+// A read that failed (or a device that could not be opened) with failure.
+tLiveValue refusedValue(const tRestoreFailure& failure);
 
-// A device that could not be opened: every read refused with that failure.
-tLiveValue refusedValue(const std::exception_ptr& failure);
+// The property's value on the port of the view's device at index.
+tLiveValue readLiveValue(tBenchView& bench, std::size_t index, std::uint32_t port,
+                         std::uint32_t propertyId);
 
 // Every port property of the table (device/aeProperties.h) on every port of
-// the device, port by port in table order; a device that cannot be opened
-// gives a refusal for each.
-std::vector<tLiveValue> readDeviceValues(const tAeDevice& device);
+// the view's device at index, port by port in table order; a device that
+// cannot be opened gives a refusal for each.
+std::vector<tLiveValue> readDeviceValues(tBenchView& bench, std::size_t index);
 
 }  // namespace nTQVLKAET100
 

@@ -1,24 +1,51 @@
 #include "ctl/settingsSource.h"
 
-#include <exception>
-#include <new>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "ctl/exitStatus.h"
-#include "ctl/propertyText.h"
+#include "restore/failure.h"
 #include "settings/loadSettingsFile.h"
-#include "settings/restoreSettings.h"
+#include "settings/portSettingSection.h"
 
 namespace nTQVLKAET100 {
+
+namespace {
+
+// Why the file at path cannot be read, in the C library's words ("Is a
+// directory", "Permission denied"); empty when it reads (the failure was
+// another, the lock say).
+std::string unreadableReason(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::strerror(errno);
+  struct stat st {};
+  int error = 0;
+  char byte = 0;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    error = EISDIR;
+  } else if (::read(fd, &byte, 1) < 0) {
+    error = errno;
+  }
+  ::close(fd);
+  return error != 0 ? std::strerror(error) : std::string();
+}
+
+}  // namespace
 
 tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing) {
   tSettingsSource source;
   source.path = file.empty() ? settingsFilePath() : file;
-  try {
-    source.bytes = readSettingsBytes(source.path);
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    throw tCtlTrouble(source.path + ": " + restoreReport(std::current_exception()));
+  const std::optional<tRestoreFailure> failure =
+      captureFailure([&] { source.bytes = readSettingsBytes(source.path); });
+  if (failure) {
+    const std::string reason = unreadableReason(source.path);
+    throw tCtlTrouble(source.path + ": " + (reason.empty() ? failure->report : reason));
   }
   if (!source.bytes) {
     if (!file.empty() && !mayBeMissing) throw tCtlTrouble(file + ": No such file or directory");

@@ -1,14 +1,18 @@
 #include "ctl/show.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ctl/exitStatus.h"
-#include "ctl/jsonWriter.h"
+#include "ctl/jsonDocument.h"
 #include "ctl/liveValue.h"
 #include "ctl/textTable.h"
 #include "device/aeDevices.h"
 #include "device/aeProperties.h"
+#include "restore/benchView.h"
+#include "settings/valueText.h"
 #include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
@@ -21,7 +25,7 @@ struct tShownDevice {
 };
 
 std::string settingKey(const tAeDevice& device, std::uint32_t port, const tAeProperty& property) {
-  return hexText(device.serial) + "_" + std::to_string(port) + "_" + property.name;
+  return settingKeyText(device.serial, port, property.name);
 }
 
 void writeText(std::ostream& out, const std::vector<tShownDevice>& shown) {
@@ -48,55 +52,50 @@ void writeText(std::ostream& out, const std::vector<tShownDevice>& shown) {
 }
 
 void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown) {
-  tJsonWriter json(out);
-  json.beginObject();
-  json.key("devices").beginArray();
+  tJson devices = tJson::array();
   for (const tShownDevice& entry : shown) {
     const tAeDevice& device = entry.device;
-    json.beginObject();
-    json.key("serial").string(hexText(device.serial));
-    json.key("node").string(device.node);
-    json.key("ports").number(device.portCount);
-    json.key("pid").string(hexText(device.pid));
-    json.key("properties").beginArray();
+    tJson item;
+    item["serial"] = hexText(device.serial);
+    setBytes(item, "node", device.node);
+    item["ports"] = device.portCount;
+    item["pid"] = hexText(device.pid);
+    tJson& properties = item["properties"] = tJson::array();
     for (std::size_t i = 0; i < entry.values.size(); ++i) {
       const std::uint32_t port = static_cast<std::uint32_t>(i / kAePropertyCount);
       const tAeProperty& property = kAeProperties[i % kAePropertyCount];
       const tLiveValue& live = entry.values[i];
-      json.beginObject();
-      json.key("port").number(port);
-      json.key("property").string(property.name);
-      json.key("key").string(settingKey(device, port, property));
+      tJson value;
+      value["port"] = port;
+      value["property"] = property.name;
+      value["key"] = settingKey(device, port, property);
       if (live.read) {
-        json.key("size").number(live.value.size);
-        json.key("value").string(live.value.text);
-        json.key("number").number(static_cast<std::int64_t>(live.value.number));
+        value["size"] = live.value.size;
+        value["value"] = live.value.text;
+        value["number"] = live.value.number;
+        if (!live.value.unstorable.empty()) value["unstorable"] = live.value.unstorable;
       } else {
-        json.key("error").beginObject();
-        json.key("code").number(live.code);
-        json.key("report").string(live.report);
-        json.endObject();
+        value["error"] = {{"code", live.code}, {"report", live.report}};
       }
-      json.endObject();
+      properties.push_back(std::move(value));
     }
-    json.endArray();
-    json.endObject();
+    devices.push_back(std::move(item));
   }
-  json.endArray();
-  json.endObject();
-  json.finish();
+  writeJsonDocument(out, {{"devices", std::move(devices)}});
 }
 
 }  // namespace
 
 int runShow(const tShowOptions& options, std::ostream& out) {
-  std::vector<tAeDevice> devices;
-  nTQAPAL000::tStatus status;
-  listAeDevices(devices, status);
+  tBenchView bench;
   std::vector<tShownDevice> shown;
   bool refused = false;
-  for (const tAeDevice& device : devices) {
-    shown.push_back({device, readDeviceValues(device)});
+  for (std::size_t i = 0; i < bench.devices().size(); ++i) {
+    if (!options.serials.empty() && std::find(options.serials.begin(), options.serials.end(),
+                                              bench.devices()[i].serial) == options.serials.end()) {
+      continue;
+    }
+    shown.push_back({bench.devices()[i], readDeviceValues(bench, i)});
     for (const tLiveValue& value : shown.back().values) refused = refused || !value.read;
   }
   if (options.json) {
@@ -104,7 +103,7 @@ int runShow(const tShowOptions& options, std::ostream& out) {
   } else {
     writeText(out, shown);
   }
-  nTQAPAL000::throwIfFatal(status);
+  if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
   return refused ? kCtlFound : kCtlClean;
 }
 

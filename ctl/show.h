@@ -6,12 +6,15 @@
 #ifndef CTL_SHOW_H_
 #define CTL_SHOW_H_
 
+#include <cstdint>
 #include <ostream>
+#include <vector>
 
 namespace nTQVLKAET100 {
 
 struct tShowOptions {
   bool json = false;
+  std::vector<std::uint32_t> serials;  // empty: every AE device
 };
 
 // Returns the exit status (ctl/exitStatus.h); throws for trouble (the

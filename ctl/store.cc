@@ -2,24 +2,28 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <new>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ctl/check.h"
 #include "ctl/exitStatus.h"
+#include "ctl/jsonDocument.h"
 #include "ctl/liveValue.h"
 #include "ctl/propertyText.h"
 #include "ctl/settingsSource.h"
+#include "ctl/terminalText.h"
 #include "device/aeDevices.h"
 #include "device/aeProperties.h"
+#include "restore/benchView.h"
+#include "restore/failure.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/replaceSettingsFile.h"
 #include "settings/storeRewrite.h"
 #include "settings/unifiedDiff.h"
-#include "tqapal/tStatus.h"
+#include "settings/valueText.h"
 
 namespace nTQVLKAET100 {
 
@@ -30,69 +34,102 @@ namespace {
 constexpr int kWriteAttempts = 5;
 
 std::string keyOf(std::uint32_t serial, std::uint32_t port, std::uint32_t propertyId) {
-  return hexText(serial) + "_" + std::to_string(port) + "_" + findAeProperty(propertyId)->name;
+  return settingKeyText(serial, port, findAeProperty(propertyId)->name);
 }
+
+// What a run of store found and did, for the text and the JSON output.
+struct tStoreReport {
+  const char* outcome = "refused";    // "stored", "unchanged", "dry run", "refused"
+  std::vector<std::string> refusals;  // why nothing is written
+  tStoreRewrite rewrite;
+  std::string diff;  // a dry run's unified diff
+  std::string summary;
+};
 
 class tStore {
  public:
   explicit tStore(const tStoreOptions& options) : options_(options) {}
 
   int run(std::ostream& out) {
-    if (!capture(out)) return kCtlFound;
+    const int status = decide();
+    if (options_.json) {
+      writeJson(out);
+    } else {
+      writeText(out);
+    }
+    return status;
+  }
+
+ private:
+  int decide() {
+    report_.summary = settingsPath() + ": nothing written";
+    if (!capture()) return kCtlFound;
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
       tSettingsSource source = readSettingsSource(options_.file, true);
       const std::string old = source.bytes.value_or(std::string());
       std::ostringstream findings;
       if (runCheck({source.path, false, false}, source, findings) != kCtlClean) {
-        out << findings.str() << source.path
-            << ": store refuses a file with errors; nothing written\n";
+        std::istringstream lines(findings.str());
+        for (std::string line; std::getline(lines, line);) report_.refusals.push_back(line);
+        report_.summary = source.path + ": store refuses a file with errors; nothing written";
         return kCtlFound;
       }
-      const tStoreRewrite rewrite = rewriteSettings(old, captured_);
+      report_.rewrite = rewriteSettings(old, captured_, !options_.existingOnly);
+      const tStoreRewrite& rewrite = report_.rewrite;
       if (rewrite.refusal != tRewriteRefusal::kNone) {
-        out << source.path << ": " << refusalText(rewrite.refusal) << "; nothing written\n";
+        report_.summary = source.path + ": " + refusalText(rewrite.refusal) + "; nothing written";
         return kCtlFound;
       }
-      if (attempt == 0) writeLeftOut(out, rewrite);
       if (rewrite.bytes == old) {
-        out << source.path << ": " << summary(rewrite, "already stored: nothing to change") << '\n';
+        report_.outcome = "unchanged";
+        report_.summary = source.path + ": nothing to change: " + counts();
         return kCtlClean;
       }
       if (options_.dryRun) {
-        out << unifiedDiff(old, rewrite.bytes, source.path, source.path) << source.path << ": "
-            << summary(rewrite, "would be stored (dry run: nothing written)") << '\n';
+        report_.outcome = "dry run";
+        report_.diff = unifiedDiff(old, rewrite.bytes, source.path, source.path);
+        report_.summary = source.path + ": would store (dry run: nothing written): " + counts();
         return kCtlClean;
       }
       if (replace(source.path, old, rewrite.bytes)) {
-        out << source.path << ": " << summary(rewrite, "stored") << '\n';
+        report_.outcome = "stored";
+        report_.summary = source.path + ": stored: " + counts();
         return kCtlClean;
       }
     }
     throw tCtlTrouble(settingsPath() + ": the file keeps changing while it is stored");
   }
 
- private:
-  // Reads every value; false (with the refusals written) when the driver
+  // Reads every value; false (with the refusals noted) when the driver
   // refuses one.
-  bool capture(std::ostream& out) {
-    std::vector<tAeDevice> devices;
-    nTQAPAL000::tStatus status;
-    listAeDevices(devices, status);
-    nTQAPAL000::throwIfFatal(status);
-    bool complete = true;
+  bool capture() {
+    tBenchView bench;
+    if (bench.listFailure()) throw tCtlTrouble(bench.listFailure()->report);
+    const std::vector<tAeDevice>& devices = bench.devices();
     for (const std::uint32_t serial : options_.serials) {
       if (std::none_of(devices.begin(), devices.end(),
                        [&](const tAeDevice& device) { return device.serial == serial; })) {
-        out << "no AE device has serial " << hexText(serial) << '\n';
-        complete = false;
+        report_.refusals.push_back("no AE device has serial " + hexText(serial));
       }
     }
-    for (const tAeDevice& device : devices) {
+    for (std::size_t index = 0; index < devices.size(); ++index) {
+      const tAeDevice& device = devices[index];
       if (!options_.serials.empty() && std::find(options_.serials.begin(), options_.serials.end(),
                                                  device.serial) == options_.serials.end()) {
         continue;
       }
-      const std::vector<tLiveValue> values = readDeviceValues(device);
+      const std::size_t reached = bench.reach(device.serial);
+      if (reached != index) {
+        // Its values would be stored under keys that restore sends to
+        // another device.
+        report_.refusals.push_back("devices " + devices[reached].node + " and " + device.node +
+                                   " both have serial " + hexText(device.serial) +
+                                   ": restore sends every entry of it to the first, so the "
+                                   "values of " +
+                                   device.node + " cannot be stored");
+        continue;
+      }
+      const std::vector<tLiveValue> values = readDeviceValues(bench, index);
       for (std::size_t i = 0; i < values.size(); ++i) {
         const std::uint32_t port = static_cast<std::uint32_t>(i / kAePropertyCount);
         const tAeProperty& property = kAeProperties[i % kAePropertyCount];
@@ -100,9 +137,8 @@ class tStore {
         if (!live.read) {
           // Never stored, so its refusal leaves nothing half-captured.
           if (property.id == kPropertyForceLinkDisable) continue;
-          out << keyOf(device.serial, port, property.id)
-              << ": the driver refuses to read it: " << live.report << '\n';
-          complete = false;
+          report_.refusals.push_back(keyOf(device.serial, port, property.id) +
+                                     ": the driver refuses to read it: " + live.report);
           continue;
         }
         tCapturedValue value{device.serial, port, property.id, live.value.size, {0, 0, 0, 0}};
@@ -115,8 +151,7 @@ class tStore {
         captured_.push_back(value);
       }
     }
-    if (!complete) out << settingsPath() << ": nothing written\n";
-    return complete;
+    return report_.refusals.empty();
   }
 
   static const char* refusalText(tRewriteRefusal refusal) {
@@ -134,38 +169,68 @@ class tStore {
     return "";
   }
 
-  static void writeLeftOut(std::ostream& out, const tStoreRewrite& rewrite) {
-    for (const tLeftOutValue& left : rewrite.leftOut) {
-      out << keyOf(left.value.serialNumber, left.value.port, left.value.propertyId)
-          << ": left out: " << left.reason << '\n';
-    }
-    if (rewrite.forceLinkDisableLeftOut) {
-      out << "forcelinkdisable is not stored: restore clears it on every port after the "
-             "entries\n";
-    }
+  static const char* forceLinkDisableNote() {
+    return "forcelinkdisable is not stored: restore clears it on every port after the entries";
   }
 
-  std::string summary(const tStoreRewrite& rewrite, const char* what) const {
-    std::size_t forceLinkDisable = 0;
-    for (const tCapturedValue& value : captured_) {
-      if (value.propertyId == kPropertyForceLinkDisable) ++forceLinkDisable;
-    }
-    const std::size_t stored = captured_.size() - forceLinkDisable - rewrite.leftOut.size();
-    std::string text = std::to_string(stored) + (stored == 1 ? " value " : " values ") + what;
+  // "1 changed, 30 added, 5 already right", and what was not stored.
+  std::string counts() const {
+    const tStoreRewrite& rewrite = report_.rewrite;
+    std::string text = std::to_string(rewrite.changed) + " changed, " +
+                       std::to_string(rewrite.added) + " added, " +
+                       std::to_string(rewrite.alreadyRight) + " already right";
     if (!rewrite.leftOut.empty())
       text += ", " + std::to_string(rewrite.leftOut.size()) + " left out";
+    if (rewrite.notInFile != 0) {
+      text += ", " + std::to_string(rewrite.notInFile) + " not in the file (--existing-only)";
+    }
     return text;
   }
 
+  void writeText(std::ostream& out) const {
+    for (const std::string& refusal : report_.refusals) out << terminalText(refusal) << '\n';
+    for (const tLeftOutValue& left : report_.rewrite.leftOut) {
+      out << keyOf(left.value.serialNumber, left.value.port, left.value.propertyId)
+          << ": left out: " << left.reason << '\n';
+    }
+    if (report_.rewrite.forceLinkDisableLeftOut) out << forceLinkDisableNote() << '\n';
+    out << report_.diff << terminalText(report_.summary) << '\n';
+  }
+
+  void writeJson(std::ostream& out) const {
+    const tStoreRewrite& rewrite = report_.rewrite;
+    tJson document;
+    setBytes(document, "file", settingsPath());
+    document["outcome"] = report_.outcome;
+    document["dryRun"] = options_.dryRun;
+    document["existingOnly"] = options_.existingOnly;
+    document["changed"] = rewrite.changed;
+    document["added"] = rewrite.added;
+    document["alreadyRight"] = rewrite.alreadyRight;
+    document["notInFile"] = rewrite.notInFile;
+    tJson& leftOut = document["leftOut"] = tJson::array();
+    for (const tLeftOutValue& left : rewrite.leftOut) {
+      tJson item;
+      item["key"] = keyOf(left.value.serialNumber, left.value.port, left.value.propertyId);
+      item["reason"] = left.reason;
+      leftOut.push_back(std::move(item));
+    }
+    document["forceLinkDisableLeftOut"] = rewrite.forceLinkDisableLeftOut;
+    document["refusals"] = report_.refusals;
+    if (options_.dryRun) document["diff"] = report_.diff;
+    document["summary"] = report_.summary;
+    writeJsonDocument(out, document);
+  }
+
   bool replace(const std::string& path, const std::string& old, const std::string& bytes) {
-    try {
-      return replaceSettingsFile(path, old, bytes) == tReplaceResult::kReplaced;
-    } catch (const std::bad_alloc&) {
-      throw;
-    } catch (...) {
-      throw tCtlTrouble(path + ": " + restoreReport(std::current_exception()) +
+    bool replaced = false;
+    const std::optional<tRestoreFailure> failure = captureFailure(
+        [&] { replaced = replaceSettingsFile(path, old, bytes) == tReplaceResult::kReplaced; });
+    if (failure) {
+      throw tCtlTrouble(path + ": " + failure->report +
                         " (the file holds its old or its new content whole)");
     }
+    return replaced;
   }
 
   std::string settingsPath() const {
@@ -174,6 +239,7 @@ class tStore {
 
   const tStoreOptions& options_;
   std::vector<tCapturedValue> captured_;
+  tStoreReport report_;
 };
 
 }  // namespace

@@ -9,6 +9,10 @@
 // half-captured state is worse than the old file), when the old file has an
 // error that check reports, or with dryRun, which prints the unified diff of
 // the file instead.
+//
+// It says how many values changed (an entry held another value), how many
+// were added as new lines and how many were already right; with
+// existingOnly, values that no entry names are not added, and counted.
 #ifndef CTL_STORE_H_
 #define CTL_STORE_H_
 
@@ -23,6 +27,8 @@ struct tStoreOptions {
   std::string file;  // empty: the file restore reads
   bool dryRun = false;
   std::vector<std::uint32_t> serials;  // empty: every AE device
+  bool json = false;                   // one JSON document (ctl/schemas/store.schema.json)
+  bool existingOnly = false;           // store only the port properties the file names
 };
 
 // Returns kCtlClean when the values are stored (or nothing changes),

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "ctl/terminalText.h"
+
 namespace nTQVLKAET100 {
 
 namespace {
@@ -17,18 +19,25 @@ void writeRow(std::ostream& out, const tTableRow& row, const std::vector<std::si
   out << '\n';
 }
 
+tTableRow shown(const tTableRow& row) {
+  tTableRow cells;
+  for (const std::string& cell : row) cells.push_back(terminalText(cell, kTerminalCellLimit));
+  return cells;
+}
+
 }  // namespace
 
 void writeTable(std::ostream& out, const tTableRow& header, const std::vector<tTableRow>& rows) {
-  std::vector<std::size_t> widths(header.size(), 0);
-  for (std::size_t column = 0; column < header.size(); ++column) {
-    widths[column] = header[column].size();
-    for (const tTableRow& row : rows) {
-      if (column < row.size()) widths[column] = std::max(widths[column], row[column].size());
+  std::vector<tTableRow> cells{shown(header)};
+  for (const tTableRow& row : rows) cells.push_back(shown(row));
+  std::vector<std::size_t> widths;
+  for (const tTableRow& row : cells) {
+    if (widths.size() < row.size()) widths.resize(row.size(), 0);
+    for (std::size_t column = 0; column < row.size(); ++column) {
+      widths[column] = std::max(widths[column], row[column].size());
     }
   }
-  writeRow(out, header, widths);
-  for (const tTableRow& row : rows) writeRow(out, row, widths);
+  for (const tTableRow& row : cells) writeRow(out, row, widths);
 }
 
 }  // namespace nTQVLKAET100

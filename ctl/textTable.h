@@ -1,6 +1,8 @@
 // The tables tqvlkaectl prints for people: a header row in capitals and the
 // rows below it, every column as wide as its widest cell, two spaces
-// between columns, the last column unpadded.
+// between columns, the last column unpadded. A row may have more cells than
+// the header. Every cell is shown as ctl/terminalText.h makes it safe, and
+// shortened to kTerminalCellLimit.
 #ifndef CTL_TEXTTABLE_H_
 #define CTL_TEXTTABLE_H_
 

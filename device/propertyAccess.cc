@@ -27,6 +27,12 @@ std::vector<unsigned char> readPropertyValue(iInterfaceProxy_ae& proxy, std::uin
   tStatus sizeStatus;
   const std::uint32_t size = queryPropertySize(proxy, port, propertyId, sizeStatus);
   mergeStatus(status, sizeStatus);
+  return readPropertyValueOfSize(proxy, port, propertyId, size, status);
+}
+
+std::vector<unsigned char> readPropertyValueOfSize(iInterfaceProxy_ae& proxy, std::uint32_t port,
+                                                   std::uint32_t propertyId, std::uint32_t size,
+                                                   tStatus& status) {
   if (isFatal(status)) return {};
   std::vector<unsigned char> value(size);
   std::uint32_t reported = 0;

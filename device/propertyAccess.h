@@ -27,6 +27,12 @@ std::uint32_t queryPropertySize(iInterfaceProxy_ae& proxy, std::uint32_t port,
 std::vector<unsigned char> readPropertyValue(iInterfaceProxy_ae& proxy, std::uint32_t port,
                                              std::uint32_t propertyId, nTQAPAL000::tStatus& status);
 
+// The read alone, for a size already queried (a read-only pass asks each
+// property's size once).
+std::vector<unsigned char> readPropertyValueOfSize(iInterfaceProxy_ae& proxy, std::uint32_t port,
+                                                   std::uint32_t propertyId, std::uint32_t size,
+                                                   nTQAPAL000::tStatus& status);
+
 // Writes size bytes at value to the property (setProperty).
 void writePropertyValue(iInterfaceProxy_ae& proxy, std::uint32_t port, std::uint32_t propertyId,
                         const void* value, std::uint32_t size, nTQAPAL000::tStatus& status);

@@ -73,6 +73,10 @@ void encodeUtf8(std::uint32_t c, std::string& out) {
 
 }  // namespace
 
+std::size_t decodeUtf8At(const std::string& text, std::size_t at, std::uint32_t& codePoint) {
+  return decodeOne(text, at, codePoint);
+}
+
 std::size_t validUtf8Prefix(const std::string& text) {
   std::size_t at = 0;
   std::uint32_t value = 0;

@@ -21,6 +21,10 @@ inline bool isValidUtf8(const std::string& text) {
   return validUtf8Prefix(text) == text.size();
 }
 
+// The length of the valid UTF-8 sequence that starts at text[at] (at <
+// text.size()), and its code point; 0 when none starts there.
+std::size_t decodeUtf8At(const std::string& text, std::size_t at, std::uint32_t& codePoint);
+
 // Null or empty gives empty; ASCII is copied; anything else goes through
 // mbstowcs and is encoded as UTF-8.
 std::int32_t mbsToUtf8(const char* mbs, std::string& utf8);

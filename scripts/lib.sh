@@ -56,7 +56,7 @@ tq_install_packages() {
 }
 
 TQ_BUILD_PACKAGES=(cmake ninja-build g++ libboost-dev libboost-program-options-dev libgtest-dev libgmock-dev
-  scdoc pkg-config)
+  scdoc pkg-config nlohmann-json3-dev libdtl-dev python3-jsonschema)
 
 # The Debian package (scripts/package) and its checks: the packaging tools and
 # the man page and unit linters. The package's own build dependencies come

@@ -44,18 +44,17 @@ bool fitsIn32Bits(const char* begin, const char* end, int base) {
   return true;
 }
 
-}  // namespace
-
-std::uint32_t lookupPropertyId(const std::string& name) {
+std::string lowerCase(const std::string& name) {
   // The global locale's classification, fetched once for the word rather
   // than once per character: the lookup runs for every settings entry.
   std::string lower(name);
   std::use_facet<std::ctype<char>>(std::locale())
       .tolower(lower.data(), lower.data() + lower.size());
-  return propertyTable().at(lower);
+  return lower;
 }
 
-tScannedKey scanSettingKey(const std::string& key) {
+// The scan of a key; false when it does not scan or a number overflows.
+bool scanKey(const std::string& key, tScannedKey& scanned) {
   unsigned int serial = 0;
   unsigned int port = 0;
   // The property word is always shorter than the key that holds it.
@@ -70,9 +69,31 @@ tScannedKey scanSettingKey(const std::string& key) {
                   &portEnd, word.data()) != 3 ||
       !fitsIn32Bits(text + serialBegin, text + serialEnd, 16) ||
       !fitsIn32Bits(text + portBegin, text + portEnd, 10)) {
-    throw std::runtime_error("Invalid token found in settings INI.");
+    return false;
   }
-  return tScannedKey{serial, port, std::string(word.data())};
+  scanned = tScannedKey{serial, port, std::string(word.data())};
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t lookupPropertyId(const std::string& name) {
+  return propertyTable().at(lowerCase(name));
+}
+
+tScannedKey scanSettingKey(const std::string& key) {
+  tScannedKey scanned;
+  if (!scanKey(key, scanned)) throw std::runtime_error("Invalid token found in settings INI.");
+  return scanned;
+}
+
+std::optional<tSettingKey> readSettingKey(const std::string& key) {
+  tScannedKey scanned;
+  if (!scanKey(key, scanned)) return std::nullopt;
+  const auto& table = propertyTable();
+  const auto found = table.find(lowerCase(scanned.propertyWord));
+  if (found == table.end()) return std::nullopt;
+  return tSettingKey{scanned.serialNumber, scanned.port, found->second};
 }
 
 tSettingKey parseSettingKey(const std::string& key) {

@@ -9,6 +9,7 @@
 
 #include <boost/property_tree/ptree.hpp>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace nTQVLKAET100 {
@@ -32,6 +33,10 @@ std::uint32_t lookupPropertyId(const std::string& name);
 // Throws std::runtime_error("Invalid token found in settings INI.") when the
 // key does not scan or its serial or port does not fit in 32 bits.
 tScannedKey scanSettingKey(const std::string& key);
+
+// The key as restore reads it, or nothing when restore fails on it (the key
+// does not scan, or its property word is not in the table).
+std::optional<tSettingKey> readSettingKey(const std::string& key);
 
 // scanSettingKey, then lookupPropertyId of the word (and its error).
 tSettingKey parseSettingKey(const std::string& key);

@@ -1,19 +1,20 @@
 #include "settings/storeRewrite.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <locale>
 #include <map>
 #include <new>
+#include <optional>
 #include <tuple>
 
 #include "device/aeProperties.h"
-#include "settings/restoreSettings.h"
+#include "settings/portSettingSection.h"
 #include "settings/settingKey.h"
 #include "settings/settingsLines.h"
 #include "settings/valueConversion.h"
+#include "settings/valueText.h"
 
 namespace nTQVLKAET100 {
 
@@ -29,56 +30,15 @@ tTriple tripleOf(const tCapturedValue& value) {
 struct tStorable {
   tCapturedValue value;
   std::string text;
-  bool placed = false;  // an existing entry took it
+  bool placed = false;   // an existing entry took it
+  bool changed = false;  // an existing entry held another value
 };
-
-std::string hexByte(unsigned char byte) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", byte);
-  return text;
-}
-
-// The settings text of a captured value, or empty with the reason why no
-// line carries it.
-std::string valueText(const tCapturedValue& value, std::string& reason) {
-  if (value.size == 4) {
-    std::uint32_t number = 0;
-    std::memcpy(&number, value.bytes, sizeof number);
-    return std::to_string(number);
-  }
-  if (value.size != 1) {
-    reason = "restore writes values of 1 or 4 bytes, not " + std::to_string(value.size);
-    return std::string();
-  }
-  const unsigned char byte = value.bytes[0];
-  if (byte == 0) {
-    reason = "a zero byte cannot be written in a settings line";
-  } else if (byte < 0x20 || byte == 0x7F) {
-    reason = "a control character (" + hexByte(byte) + ") cannot be written in a settings line";
-  } else if (byte > 0x7F) {
-    reason = "a byte above 0x7E (" + hexByte(byte) + ") cannot be written in a settings line";
-  } else if (byte == '"') {
-    reason = "a double quote cannot be stored: restore removes it from every value";
-  } else if (byte == ' ') {
-    // The reader trims white space around the value; restore drops quotes.
-    return "\" \"";
-  } else {
-    return std::string(1, static_cast<char>(byte));
-  }
-  return std::string();
-}
 
 // Whether restore converts the value text to exactly the captured bytes.
 bool convertsTo(const std::string& rawValue, const tCapturedValue& value) {
   unsigned char bytes[4] = {0, 0, 0, 0};
-  try {
-    convertSettingValue(settingValueText(rawValue), value.size, bytes);
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    return false;
-  }
-  return std::memcmp(bytes, value.bytes, value.size) == 0;
+  return convertsSettingValue(settingValueText(rawValue), value.size, bytes) &&
+         std::memcmp(bytes, value.bytes, value.size) == 0;
 }
 
 // Where each line starts, as the readers count lines: one per '\n'.
@@ -166,12 +126,6 @@ class Rewriter {
   std::vector<tEdit> edits_;
 };
 
-std::string newKey(const tCapturedValue& value, const char* name) {
-  char prefix[32];
-  std::snprintf(prefix, sizeof prefix, "%x_%u_", value.serialNumber, value.port);
-  return prefix + std::string(name);
-}
-
 // The captured values to store, in first-captured order with the last value
 // of each port property, and what is left out.
 std::vector<tStorable> storables(const std::vector<tCapturedValue>& captured,
@@ -192,13 +146,15 @@ std::vector<tStorable> storables(const std::vector<tCapturedValue>& captured,
       rewrite.forceLinkDisableLeftOut = true;
       continue;
     }
-    std::string reason = "the property is not one that restore writes";
-    std::string text =
-        findAeProperty(value.propertyId) != nullptr ? valueText(value, reason) : std::string();
-    if (text.empty()) {
-      rewrite.leftOut.push_back(tLeftOutValue{value, reason});
+    tValueText text = valueText(value.bytes, value.size);
+    if (findAeProperty(value.propertyId) == nullptr) {
+      text.text.clear();
+      text.reason = "the property is not one that restore writes";
+    }
+    if (text.storable()) {
+      kept.push_back(tStorable{value, std::move(text.text)});
     } else {
-      kept.push_back(tStorable{value, std::move(text)});
+      rewrite.leftOut.push_back(tLeftOutValue{value, std::move(text.reason)});
     }
   }
   return kept;
@@ -206,7 +162,8 @@ std::vector<tStorable> storables(const std::vector<tCapturedValue>& captured,
 
 }  // namespace
 
-tStoreRewrite rewriteSettings(std::string_view old, const std::vector<tCapturedValue>& captured) {
+tStoreRewrite rewriteSettings(std::string_view old, const std::vector<tCapturedValue>& captured,
+                              bool addNew) {
   tStoreRewrite rewrite;
   const tSettingsLines lines = readSettingsLines(old.data(), old.size());
   if (!lines.errors.empty()) {
@@ -225,27 +182,33 @@ tStoreRewrite rewriteSettings(std::string_view old, const std::vector<tCapturedV
   const tSettingsSection* section = lines.section(kPortSettingSection);
   if (section != nullptr) {
     for (const tSettingsEntry& entry : section->entries) {
-      tSettingKey key{0, 0, 0};
-      try {
-        key = parseSettingKey(entry.key);
-      } catch (const std::bad_alloc&) {
-        throw;
-      } catch (...) {
-        continue;  // restore fails on it; not a port property to store
-      }
-      const auto found = index.find({key.serialNumber, key.port, key.propertyId});
+      const std::optional<tSettingKey> key = readSettingKey(entry.key);
+      if (!key) continue;  // restore fails on it; not a port property to store
+      const auto found = index.find({key->serialNumber, key->port, key->propertyId});
       if (found == index.end()) continue;
       tStorable& value = values[found->second];
       value.placed = true;
-      if (!convertsTo(entry.value, value.value)) rewriter.replaceValue(entry.line, value.text);
+      if (!convertsTo(entry.value, value.value)) {
+        rewriter.replaceValue(entry.line, value.text);
+        value.changed = true;
+      }
     }
   }
 
   std::vector<std::string> newLines;
   for (const tStorable& value : values) {
-    if (value.placed) continue;
-    newLines.push_back(newKey(value.value, findAeProperty(value.value.propertyId)->name) + "=" +
-                       value.text);
+    if (value.placed) {
+      ++(value.changed ? rewrite.changed : rewrite.alreadyRight);
+      continue;
+    }
+    if (!addNew) {
+      ++rewrite.notInFile;
+      continue;
+    }
+    ++rewrite.added;
+    newLines.push_back(settingKeyText(value.value.serialNumber, value.value.port,
+                                      findAeProperty(value.value.propertyId)->name) +
+                       "=" + value.text);
   }
   if (!newLines.empty()) {
     if (section != nullptr) {

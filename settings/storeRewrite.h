@@ -19,17 +19,13 @@
 // - a captured value that no entry names is appended as "key=value" after
 //   the section's last entry (after the header of an empty "[PortSetting]",
 //   or in a "[PortSetting]" section added at the end when there is none), in
-//   the order captured; the new key is the serial in lower-case hexadecimal,
-//   the port in decimal and the property's name ("1a5_0_linkspeed"), and the
-//   inserted lines end as the file's first line does (LF when it has none);
+//   the order captured, keys and values spelled as settings/valueText.h
+//   spells them, and the inserted lines end as the file's first line does
+//   (LF when it has none);
 // - the result read by the tool's INI reader has exactly these entries.
 //
-// The value forms: a 4-byte value is its unsigned decimal number; a 1-byte
-// value is its one character, and a space is written "\" \"" since the
-// reader trims white space (restore removes the quotes again). A 1-byte value
-// no settings line carries is left out with the reason: a zero byte, a
-// control character or a byte above 0x7E, and the double quote, which
-// restore removes from every value. A value of another size is left out too.
+// A value that no settings line carries (settings/valueText.h) is left out
+// with its reason.
 // forcelinkdisable is never stored: restore clears it on every port after the
 // entries, so a stored value has no lasting effect; existing entries for it
 // stay as they are.
@@ -42,6 +38,7 @@
 #ifndef SETTINGS_STOREREWRITE_H_
 #define SETTINGS_STOREREWRITE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -78,11 +75,21 @@ struct tStoreRewrite {
   std::vector<tLeftOutValue> leftOut;
   // A forcelinkdisable value was captured and not stored (say so once).
   bool forceLinkDisableLeftOut = false;
+  // The stored values: those whose entries got the value in place (some
+  // entry held another), those added as new lines, those every entry of
+  // which already held them, and with addNew false those no entry names,
+  // which are then not stored.
+  std::size_t changed = 0;
+  std::size_t added = 0;
+  std::size_t alreadyRight = 0;
+  std::size_t notInFile = 0;
 };
 
 // The old text with the captured values stored. A port property captured
-// more than once is stored with its last value.
-tStoreRewrite rewriteSettings(std::string_view old, const std::vector<tCapturedValue>& captured);
+// more than once is stored with its last value. With addNew false only the
+// port properties that an entry of the file names are stored.
+tStoreRewrite rewriteSettings(std::string_view old, const std::vector<tCapturedValue>& captured,
+                              bool addNew = true);
 
 }  // namespace nTQVLKAET100
 

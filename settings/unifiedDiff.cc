@@ -1,7 +1,7 @@
 #include "settings/unifiedDiff.h"
 
 #include <algorithm>
-#include <cstdint>
+#include <dtl/dtl.hpp>
 #include <vector>
 
 namespace nTQVLKAET100 {
@@ -9,9 +9,6 @@ namespace nTQVLKAET100 {
 namespace {
 
 constexpr std::size_t kContext = 3;
-// Above this many cells of the edit table, the changed middle is shown as
-// removed and added whole rather than searched for a shortest edit.
-constexpr std::size_t kMaxTable = 16u << 20;
 
 // The lines of a text, each with its '\n' when it has one, so that a last
 // line without one differs from the same line with one.
@@ -29,8 +26,10 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 
 enum class tOp : char { kKeep = ' ', kRemove = '-', kAdd = '+' };
 
-// The edit from a to b: common head and tail, and the longest common
-// subsequence of the middle, removals before additions.
+// The edit from a to b: common head and tail, and a shortest edit of the
+// middle (the O(NP) algorithm of libdtl, memory linear in the lines), each
+// run of changes written as diff -u writes it: its removals before its
+// additions.
 std::vector<tOp> editScript(const std::vector<std::string_view>& a,
                             const std::vector<std::string_view>& b) {
   std::size_t head = 0;
@@ -40,41 +39,32 @@ std::vector<tOp> editScript(const std::vector<std::string_view>& a,
          a[a.size() - 1 - tail] == b[b.size() - 1 - tail]) {
     ++tail;
   }
-  const std::size_t n = a.size() - head - tail;
-  const std::size_t m = b.size() - head - tail;
   std::vector<tOp> ops(head, tOp::kKeep);
-  if ((n + 1) * (m + 1) > kMaxTable) {
-    ops.insert(ops.end(), n, tOp::kRemove);
-    ops.insert(ops.end(), m, tOp::kAdd);
-  } else {
-    // common[i][j]: the longest common subsequence of a's and b's middles
-    // from i and j on.
-    std::vector<std::uint32_t> common((n + 1) * (m + 1), 0);
-    auto at = [&](std::size_t i, std::size_t j) -> std::uint32_t& {
-      return common[i * (m + 1) + j];
-    };
-    for (std::size_t i = n; i-- > 0;) {
-      for (std::size_t j = m; j-- > 0;) {
-        at(i, j) = a[head + i] == b[head + j] ? at(i + 1, j + 1) + 1
-                                              : std::max(at(i + 1, j), at(i, j + 1));
-      }
-    }
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < n || j < m) {
-      if (i < n && j < m && a[head + i] == b[head + j]) {
+  const std::vector<std::string_view> middleA(a.begin() + head, a.end() - tail);
+  const std::vector<std::string_view> middleB(b.begin() + head, b.end() - tail);
+  dtl::Diff<std::string_view, std::vector<std::string_view>> diff(middleA, middleB);
+  diff.compose();
+  std::size_t removed = 0;
+  std::size_t added = 0;
+  const auto flush = [&] {
+    ops.insert(ops.end(), removed, tOp::kRemove);
+    ops.insert(ops.end(), added, tOp::kAdd);
+    removed = added = 0;
+  };
+  for (const auto& element : diff.getSes().getSequence()) {
+    switch (element.second.type) {
+      case dtl::SES_DELETE:
+        ++removed;
+        break;
+      case dtl::SES_ADD:
+        ++added;
+        break;
+      default:
+        flush();
         ops.push_back(tOp::kKeep);
-        ++i;
-        ++j;
-      } else if (i < n && (j == m || at(i + 1, j) >= at(i, j + 1))) {
-        ops.push_back(tOp::kRemove);
-        ++i;
-      } else {
-        ops.push_back(tOp::kAdd);
-        ++j;
-      }
     }
   }
+  flush();
   ops.insert(ops.end(), tail, tOp::kKeep);
   return ops;
 }

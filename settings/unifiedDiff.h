@@ -3,8 +3,8 @@
 // applies: a "---" and a "+++" line naming the two texts, then hunks with 3
 // lines of context. Lines end at '\n' (a "\r" before it is part of the
 // line); a last line without a line end is followed by "\ No newline at end
-// of file". The hunks are a shortest edit for all but very large texts, where
-// the changed middle is shown as removed and added whole.
+// of file". The hunks are a shortest edit, found in memory linear in the
+// number of lines, for texts of any size.
 #ifndef SETTINGS_UNIFIEDDIFF_H_
 #define SETTINGS_UNIFIEDDIFF_H_
 

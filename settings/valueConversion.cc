@@ -46,4 +46,17 @@ void convertSettingValue(const std::string& value, std::uint32_t size, unsigned 
   }
 }
 
+bool convertsSettingValue(const std::string& value, std::uint32_t size, unsigned char (&bytes)[4]) {
+  if (size == 4) {
+    std::uint32_t number = 0;
+    if (!boost::conversion::try_lexical_convert(value, number)) return false;
+    std::memcpy(bytes, &number, sizeof(number));
+    return true;
+  }
+  unsigned char code = 0;
+  if (size != 1 || !boost::conversion::try_lexical_convert(value, code)) return false;
+  bytes[0] = code;
+  return true;
+}
+
 }  // namespace nTQVLKAET100

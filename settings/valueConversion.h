@@ -26,6 +26,9 @@ unsigned char convertValue8(const std::string& value);
 // ID.") for any other size.
 void convertSettingValue(const std::string& value, std::uint32_t size, unsigned char (&bytes)[4]);
 
+// convertSettingValue without the exception: false when it would throw.
+bool convertsSettingValue(const std::string& value, std::uint32_t size, unsigned char (&bytes)[4]);
+
 }  // namespace nTQVLKAET100
 
 #endif  // SETTINGS_VALUECONVERSION_H_

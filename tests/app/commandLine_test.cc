@@ -33,9 +33,13 @@ OptionRun runWith(const std::vector<std::string>& words, const std::function<voi
   std::ostringstream out;
   std::ostringstream err;
   int calls = 0;
+  // What the restore work throws becomes its failure value, as the core's
+  // steps make it, and the option mode reports that.
   const int status = runOptionMode(static_cast<int>(argv.size()), argv.data(), out, err, [&] {
     ++calls;
-    restore();
+    tRestoreRun restoreRun;
+    restoreRun.failure = captureFailure(restore);
+    return restoreRun;
   });
   return OptionRun{status, out.str(), err.str(), calls};
 }

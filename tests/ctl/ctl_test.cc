@@ -4,13 +4,20 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
-#include "ctl/jsonWriter.h"
+#include "ctl/jsonDocument.h"
+#include "ctl/terminalText.h"
+#include "ctl/textTable.h"
 #include "tests/reloc/relocation_dir.h"
 #include "tests/support/files.h"
 #include "tests/support/tSimRun.h"
@@ -39,6 +46,37 @@ std::string logField(const std::string& line, const std::string& name) {
   return line.substr(begin, line.find(' ', begin) - begin);
 }
 
+// Every JSON document the companion prints in a test process is held to its
+// command's schema (ctl/schemas/) when the tests end, by Debian's
+// python3-jsonschema: one run of the validator for all of them.
+class SchemaCheck : public ::testing::Environment {
+ public:
+  static void add(const std::string& command, const std::string& document) {
+    static int count = 0;
+    paths() += " '" +
+               directory().writeFile(command + "-" + std::to_string(++count) + ".json", document) +
+               "'";
+  }
+  void TearDown() override {
+    if (paths().empty()) return;
+    const std::string command = std::string("/usr/bin/python3 '") + TQ_SOURCE_DIR +
+                                "/tests/ctl/validateJson.py' '" + TQ_SOURCE_DIR + "/ctl/schemas'" +
+                                paths();
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  }
+
+ private:
+  static tqtest::tSimRun& directory() {
+    static tqtest::tSimRun run;
+    return run;
+  }
+  static std::string& paths() {
+    static std::string all;
+    return all;
+  }
+};
+const auto* const kSchemaCheck = ::testing::AddGlobalTestEnvironment(new SchemaCheck);
+
 // A run of tqvlkaectl (or the tool) whose settings directory lies inside
 // the run's temporary directory; DIR in arguments and files stands for it.
 class Ctl {
@@ -62,8 +100,12 @@ class Ctl {
     result.out = replaced(result.out, run_.dir(), "DIR");
     result.err = replaced(result.err, run_.dir(), "DIR");
     for (const std::string& line : result.log) {
-      if (program == TQ_TOOL_PATH) break;  // restore writes
+      if (program != std::string(TQ_CTL_PATH)) break;  // restore writes
       EXPECT_EQ(line.find("req=0x200109"), std::string::npos) << args[0] << ": " << line;
+    }
+    if (program == TQ_CTL_PATH && !result.out.empty() &&
+        std::find(args.begin(), args.end(), "--json") != args.end()) {
+      SchemaCheck::add(args[0] == "--json" ? args[1] : args[0], result.out);
     }
     return result;
   }
@@ -121,13 +163,17 @@ TEST(Ctl, Check) {
        kGoodFile,
        kBench,
        0,
-       "DIR/f.ini: 0 errors, 0 warnings; restore would run through: 4 entries, then the port "
+       "DIR/f.ini:5: warning: '1A5_0_LinkSpeed' sets the same property as '1a5_0_linkspeed' on "
+       "line 2: restore writes both, this one later\n"
+       "DIR/f.ini: 0 errors, 1 warning; restore would run through: 4 entries, then the port "
        "pass\n"},
       {{"check", "--live", "DIR/f.ini"},
        kGoodFile,
        kBench,
        0,
-       "DIR/f.ini: 0 errors, 0 warnings; restore would run through: 4 entries, then the port "
+       "DIR/f.ini:5: warning: '1A5_0_LinkSpeed' sets the same property as '1a5_0_linkspeed' on "
+       "line 2: restore writes both, this one later\n"
+       "DIR/f.ini: 0 errors, 1 warning; restore would run through: 4 entries, then the port "
        "pass\n"},
       // The driver decides the size: one byte does not take "1000".
       {{"check", "--live", "DIR/f.ini"},
@@ -175,7 +221,7 @@ TEST(Ctl, Check) {
        1,
        "{\"file\":\"DIR/f.ini\",\"exists\":true,\"live\":false,\"entries\":1,\"errors\":1,"
        "\"warnings\":0,\"problems\":[{\"line\":2,\"severity\":\"error\",\"message\":\"unknown "
-       "property '\\\"x\\u0001\\u00ff' in key '1a5_0_\\\"x\\u0001\\u00ff'; did you mean "
+       "property '\\\"x\\u0001\xef\xbf\xbd' in key '1a5_0_\\\"x\\u0001\xef\xbf\xbd'; did you mean "
        "'portmode'?\",\"restoreReport\":\"Exception (St12out_of_range): map::at\"},{\"line\":2,"
        "\"severity\":\"note\",\"message\":\"restore stops here: 0 later entries and the port "
        "pass would not be applied\"}],\"restore\":{\"runsThrough\":false,\"stopLine\":2,"
@@ -203,7 +249,9 @@ TEST(Ctl, CheckWarnsOfFilesOthersCanWrite) {
             "DIR/open/f.ini: warning: the settings file (DIR/open/f.ini) is writable by everyone\n"
             "DIR/open/f.ini: warning: the directory of the settings file (DIR/open) is writable "
             "by everyone\n"
-            "DIR/open/f.ini: 0 errors, 2 warnings; restore would run through: 4 entries, then "
+            "DIR/open/f.ini:5: warning: '1A5_0_LinkSpeed' sets the same property as "
+            "'1a5_0_linkspeed' on line 2: restore writes both, this one later\n"
+            "DIR/open/f.ini: 0 errors, 3 warnings; restore would run through: 4 entries, then "
             "the port pass\n");
 }
 
@@ -225,15 +273,33 @@ TEST(Ctl, UsageAndTrouble) {
        2,
        "tqvlkaectl diff: unrecognised option '--live'\nTry 'tqvlkaectl diff --help'.\n"},
       {{"check", "DIR/none.ini"}, 2, "tqvlkaectl: DIR/none.ini: No such file or directory\n"},
-      {{"diff", "DIR"},
+      {{"diff", "DIR"}, 2, "tqvlkaectl: DIR: Is a directory\n"},
+      {{"check", "--live", "DIR"}, 2, "tqvlkaectl: DIR: Is a directory\n"},
+      {{"--version"}, 0, ""},
+      {{"show", "--serial", "1a5x"},
        2,
-       "tqvlkaectl: DIR: Exception (St13runtime_error): The INI file could not be read.\n"},
+       "tqvlkaectl show: '1a5x' is not a hexadecimal serial\nTry 'tqvlkaectl show --help'.\n"},
+      {{"check", "--serial", "1a5"},
+       2,
+       "tqvlkaectl check: unrecognised option '--serial'\nTry 'tqvlkaectl check --help'.\n"},
   };
   for (const Case& c : cases) {
     const SimResult result = Ctl().run(c.args);
     EXPECT_EQ(result.exitStatus, c.exitStatus) << (c.args.empty() ? "" : c.args[0]);
     EXPECT_EQ(result.err, c.err);
     EXPECT_EQ(result.out.empty(), c.exitStatus != 0);
+  }
+  // Output that cannot be written is trouble, the help's as any other.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"store", "--help"}, {"--version"}, {"show"}}) {
+    tqtest::tSimRun run;
+    SimOptions options;
+    options.program = TQ_CTL_PATH;
+    options.stdoutPath = "/dev/full";
+    const SimResult result = run.run(kBench, args, options);
+    EXPECT_EQ(result.exitStatus, 2) << args[0];
+    EXPECT_EQ(result.err, "tqvlkaectl: the output cannot be written: No space left on device\n")
+        << args[0];
   }
 }
 
@@ -329,21 +395,157 @@ TEST(Ctl, DiffAfterRestoreIsInSyncUntilAPortChanges) {
   EXPECT_NE(absent.out.find(": 2 entries: 1 in sync, 1 absent\n"), std::string::npos) << absent.out;
 }
 
+// The companion agrees with restore on every committed settings input and
+// a generated set, on benches with repeated serials, missing and refused
+// nodes, sizes other than usual, no devices: `check --live` exits 0 exactly
+// when restore does, and names the entry restore stops at. Restore runs in
+// one process (tq_restore_stop, the tool's own sequence) to say where it
+// stopped; the tool's exit status is held to it.
+TEST(Ctl, CheckLiveAgreesWithRestore) {
+  std::vector<std::string> files = {
+      // An absent serial with a value no property takes: restore skips it.
+      "[PortSetting]\n3c9_0_linkspeed=abc\n3c9_9_linkspeed=1\n1a5_0_linkspeed=10\n",
+      // Port 2 exists only on the second device of a repeated serial.
+      "[PortSetting]\n1a5_2_linkspeed=10\n1a5_0_jumboframes=9000\n",
+      "[PortSetting]\n1a5_0_linkspeed=10\n2b7_2_portmode=x\n1a5_1_linkspeed=5\n",
+      "[PortSetting]\n1a5_5_linkspeed=10\n",
+      "[PortSetting]\n2b7_0_forcelinkdisable=1\n1A5_0_LinkSpeed=1\n1a5_0_linkspeed=2\n",
+      "",
+  };
+  // Every settings input of the fuzz targets, committed and regression.
+  for (const char* dir : {"corpus/settings", "corpus/settings_lines", "regressions/settings",
+                          "regressions/settings_lines"}) {
+    const std::filesystem::path path = std::filesystem::path(TQ_FUZZ_DIR) / dir;
+    if (!std::filesystem::is_directory(path)) continue;
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(path)) {
+      names.push_back(item.path().string());
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) files.push_back(tqtest::readFile(name));
+  }
+  const std::string kRepeated = kBench +
+                                "device tq2 serial=0x1a5 ports=4 pid=0x7c7\n"
+                                "interface tq2 ae_ae\\0 node=/dev/tqae2\n";
+  const std::vector<std::string> benches = {
+      kBench,
+      kRepeated,
+      "device tq0 serial=0x1a5 ports=2 pid=0x7c5\ninterface tq0 ae_ae\\0 node=/dev/tqae0 missing\n",
+      "device tq0 serial=0x1a5 ports=2 pid=0x7c5\n"
+      "interface tq0 ae_ae\\0 node=/dev/tqae0 forbidden\n",
+      kBench + "size 0x13fff7 1\n",
+      "",
+  };
+  std::size_t stops = 0;
+  std::size_t throughs = 0;
+  for (const std::string& file : files) {
+    for (const std::string& bench : benches) {
+      Ctl ctl;
+      if (!file.empty()) ctl.write(kDefaultFile, file);
+      const std::string label = "file:\n" + file + "\nbench:\n" + bench;
+      const SimResult restore = ctl.run({}, bench, TQ_RESTORE_STOP);
+      const SimResult tool = ctl.run({"--restore"}, bench, TQ_TOOL_PATH);
+      const SimResult check = ctl.run({"check", "--live"}, bench);
+      ASSERT_EQ(restore.exitStatus, 0) << label << restore.err;
+      const bool runsThrough = restore.out == "exit=0\n";
+      EXPECT_EQ(tool.exitStatus, runsThrough ? 0 : 1) << label << restore.out;
+      EXPECT_EQ(check.exitStatus == 0, runsThrough) << label << restore.out << check.out;
+      const std::string stop = " line=";
+      const std::size_t at = restore.out.find(stop);
+      if (at == std::string::npos || restore.out.substr(at) == " line=0\n") {
+        throughs += runsThrough;
+        continue;
+      }
+      ++stops;
+      const std::string line = restore.out.substr(at + stop.size(), restore.out.size() - at - 7);
+      EXPECT_NE(
+          check.out.find(std::string(kDefaultFile) + ":" + line + ": note: restore stops here"),
+          std::string::npos)
+          << label << restore.out << check.out;
+    }
+  }
+  // The cases reach both outcomes, not one of them only.
+  EXPECT_GT(stops, 10u);
+  EXPECT_GT(throughs, 10u);
+}
+
+// Any bytes give a valid document; a data member that is not UTF-8 gets its
+// exact bytes beside it.
 TEST(Ctl, JsonStringsAreValidForAnyBytes) {
+  const std::string kReplacement = "\xef\xbf\xbd";
   const struct {
     std::string in, out;
   } cases[] = {
-      {"plain", "\"plain\""},
-      {"q\"b\\n\nt\tc\x1f\x7f", "\"q\\\"b\\\\n\\nt\\tc\\u001f\\u007f\""},
-      {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\""},
-      {"\xc3(\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82",
-       "\"\\u00c3(\\u00c0\\u00af\\u00ed\\u00a0\\u0080\\u00f4\\u0090\\u0080\\u0080\\u00e2\\u0082\""},
+      {"plain", "{\"key\":\"plain\"}\n"},
+      {"q\"b\\n\nt\tc\x1f\x08\x0c", "{\"key\":\"q\\\"b\\\\n\\nt\\tc\\u001f\\b\\f\"}\n"},
+      {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80",
+       "{\"key\":\"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"}\n"},
+      {"\xc3(\xc0\xaf", "{\"key\":\"" + kReplacement + "(" + kReplacement + kReplacement +
+                            "\",\"keyHex\":\"c328c0af\"}\n"},
+      // A surrogate, a code point above U+10FFFF, a cut sequence: bytes.
+      {"a\xed\xa0\x80\xf4\x90\x80\x80\xe2\x82", "{\"key\":\"a" + kReplacement + kReplacement +
+                                                    kReplacement + kReplacement + kReplacement +
+                                                    kReplacement + kReplacement + kReplacement +
+                                                    "\",\"keyHex\":\"61eda080f4908080e282\"}\n"},
   };
   for (const auto& c : cases) {
+    nTQVLKAET100::tJson document;
+    nTQVLKAET100::setBytes(document, "key", c.in);
     std::ostringstream out;
-    nTQVLKAET100::writeJsonString(out, c.in);
+    nTQVLKAET100::writeJsonDocument(out, document);
+    EXPECT_TRUE(nlohmann::json::accept(out.str())) << out.str();
     EXPECT_EQ(out.str(), c.out);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Text output never hands a terminal a byte it acts on, and shortens long
+// text keeping its head and tail whole.
+TEST(Ctl, TerminalTextEscapesAndShortens) {
+  const struct {
+    std::string in;
+    std::size_t limit;
+    std::string out;
+  } cases[] = {
+      {"plain \xc3\xa9 \xe2\x82\xac", 400, "plain \xc3\xa9 \xe2\x82\xac"},
+      {"1a5\x1b[2J_0_linkspeed", 400, "1a5\\x1b[2J_0_linkspeed"},
+      {"\x1b]0;title\x07\x7f", 400, "\\x1b]0;title\\x07\\x7f"},
+      {"csi \xc2\x9b"
+       "2J, bytes \xff\xc3(",
+       400, "csi \\xc2\\x9b2J, bytes \\xff\\xc3("},
+      {std::string(100, 'a'), 20, "aaaaaaaaaa[... 80 bytes ...]aaaaaaaaaa"},
+      {std::string(20, '\x01'), 10, "\\x01[... 18 bytes ...]\\x01"},
+      {"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", 9,
+       "\xc3\xa9\xc3\xa9[... 4 bytes ...]\xc3\xa9\xc3\xa9"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(nTQVLKAET100::terminalText(c.in, c.limit), c.out);
+  // A row wider than the header, its cells made safe as well.
+  std::ostringstream table;
+  nTQVLKAET100::writeTable(table, {"A", "B"}, {{"1", "22", "\x1b[2J"}, {"333"}});
+  EXPECT_EQ(table.str(), "A    B\n1    22  \\x1b[2J\n333\n");
+}
+
+// check's text output of keys that hold escape sequences and of a 100 KB
+// value; its JSON keeps every byte.
+TEST(Ctl, CheckTextIsSafeForATerminal) {
+  Ctl ctl;
+  const std::string value(100000, '9');
+  ctl.write("f.ini",
+            "[PortSetting]\n1a5\x1b[2J_0_linkspeed=1\n1a5_0_\x1b]0;x\x07=1\n"
+            "1a5_0_linkspeed=" +
+                value + "\n");
+  const SimResult text = ctl.run({"check", "DIR/f.ini"});
+  EXPECT_EQ(text.exitStatus, 1);
+  EXPECT_EQ(text.out.find_first_of("\x1b\x07"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("key '1a5\\x1b[2J_0_linkspeed'"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("bytes ...]"), std::string::npos) << text.out;
+  EXPECT_LT(text.out.size(), 2000u);
+  const SimResult json = ctl.run({"check", "--json", "DIR/f.ini"});
+  EXPECT_NE(json.out.find("'" + value + "'"), std::string::npos);
+  EXPECT_NE(json.out.find("1a5\\u001b[2J_0_linkspeed"), std::string::npos);
 }
 
 }  // namespace
@@ -374,8 +576,18 @@ TEST(Ctl, Store) {
        kOld,
        kOnePortBench,
        0,
-       std::string(kStoredNote) + "DIR/f.ini: 6 values stored\n",
+       std::string(kStoredNote) + "DIR/f.ini: stored: 1 changed, 5 added, 0 already right\n",
        kNew},
+      // A repeated serial: restore would send the second device's values to
+      // the first.
+      {{"store", "DIR/f.ini"},
+       kOld,
+       std::string(kOnePortBench) +
+           "device tq1 serial=0x1a5 ports=2 pid=0x7c5\ninterface tq1 ae_ae\\0 node=/dev/tqae1\n",
+       1,
+       "devices /dev/tqae0 and /dev/tqae1 both have serial 1a5: restore sends every entry of it "
+       "to the first, so the values of /dev/tqae1 cannot be stored\nDIR/f.ini: nothing written\n",
+       kOld},
       {{"store", "--dry-run", "DIR/f.ini"},
        kOld,
        kOnePortBench,
@@ -385,13 +597,15 @@ TEST(Ctl, Store) {
            "-0x1A5_0_LinkSpeed=10\r\n+0x1A5_0_LinkSpeed=1000\r\n+1a5_0_portmode=0\r\n"
            "+1a5_0_phystate=0\r\n+1a5_0_jumboframes=9000\r\n+1a5_0_interruptmoderation=0\r\n"
            "+1a5_0_sleepcapabilityconfigured=0\r\n [Other]\r\n k=v\r\n"
-           "DIR/f.ini: 6 values would be stored (dry run: nothing written)\n",
+           "DIR/f.ini: would store (dry run: nothing written): 1 changed, 5 added, 0 already "
+           "right\n",
        kOld},
       {{"store", "DIR/f.ini"},
        kNew,
        kOnePortBench,
        0,
-       std::string(kStoredNote) + "DIR/f.ini: 6 values already stored: nothing to change\n",
+       std::string(kStoredNote) +
+           "DIR/f.ini: nothing to change: 0 changed, 0 added, 6 already right\n",
        kNew},
       // A 1-byte value no settings line carries; the named file is created.
       {{"store", "--serial", "0x1A5", "DIR/f.ini"},
@@ -400,7 +614,8 @@ TEST(Ctl, Store) {
        0,
        "1a5_0_linkspeed: left out: a control character (0x07) cannot be written in a settings "
        "line\n" +
-           std::string(kStoredNote) + "DIR/f.ini: 5 values stored, 1 left out\n",
+           std::string(kStoredNote) +
+           "DIR/f.ini: stored: 0 changed, 5 added, 0 already right, 1 left out\n",
        "[PortSetting]\n1a5_0_portmode=0\n1a5_0_phystate=0\n1a5_0_jumboframes=9000\n"
        "1a5_0_interruptmoderation=0\n1a5_0_sleepcapabilityconfigured=0\n"},
       {{"store", "DIR/f.ini"},
@@ -424,7 +639,29 @@ TEST(Ctl, Store) {
        "with serial and port within 32 bits\n",
        kBadFile},
       {{"store", "--serial", "1g5"}, kOld, kOnePortBench, 2, "", kOld},
-      {{"store", "--json"}, kOld, kOnePortBench, 2, "", kOld},
+      // Only what the file names; a file of one entry stays one entry.
+      {{"store", "--existing-only", "DIR/f.ini"},
+       kOld,
+       kOnePortBench,
+       0,
+       std::string(kStoredNote) +
+           "DIR/f.ini: stored: 1 changed, 0 added, 0 already right, 5 not in the file "
+           "(--existing-only)\n",
+       "; by hand\r\n[PortSetting]\r\n0x1A5_0_LinkSpeed=1000\r\n[Other]\r\nk=v\r\n"},
+      {{"store", "--json", "--existing-only", "--dry-run", "DIR/f.ini"},
+       "[PortSetting]\n1a5_0_jumboframes=9000\n1a5_0_linkspeed=1\n",
+       std::string(kOnePortBench) + "size 0x13fffe 1\nvalue tq0 port=0 prop=0x13fffe hex=22\n",
+       0,
+       "{\"file\":\"DIR/f.ini\",\"outcome\":\"dry run\",\"dryRun\":true,\"existingOnly\":true,"
+       "\"changed\":1,\"added\":0,\"alreadyRight\":1,\"notInFile\":3,\"leftOut\":[{\"key\":"
+       "\"1a5_0_portmode\",\"reason\":\"a double quote cannot be stored: restore removes it from "
+       "every value\"}],\"forceLinkDisableLeftOut\":true,\"refusals\":[],\"diff\":\"--- "
+       "DIR/f.ini\\n"
+       "+++ DIR/f.ini\\n@@ -1,3 +1,3 @@\\n [PortSetting]\\n 1a5_0_jumboframes=9000\\n"
+       "-1a5_0_linkspeed=1\\n+1a5_0_linkspeed=1000\\n\",\"summary\":\"DIR/f.ini: would store (dry "
+       "run: nothing written): 1 changed, 0 added, 1 already right, 1 left out, 3 not in the file "
+       "(--existing-only)\"}\n",
+       "[PortSetting]\n1a5_0_jumboframes=9000\n1a5_0_linkspeed=1\n"},
   };
   for (const Case& c : cases) {
     Ctl ctl;
@@ -453,7 +690,8 @@ TEST(Ctl, StoreThenRestoreWritesTheCapturedValues) {
   ctl.write(kDefaultFile, "[PortSetting]\n2b7_2_jumboframes=1500\n");
   const SimResult store = ctl.run({"store"}, bench);
   ASSERT_EQ(store.exitStatus, 0) << store.err;
-  EXPECT_EQ(store.out, std::string(kStoredNote) + "DIR/" + kDefaultFile + ": 30 values stored\n");
+  EXPECT_EQ(store.out, std::string(kStoredNote) + "DIR/" + kDefaultFile +
+                           ": stored: 1 changed, 29 added, 0 already right\n");
   const SimResult diff = ctl.run({"diff"}, bench);
   EXPECT_EQ(diff.exitStatus, 0) << diff.out;
   const SimResult restore = ctl.run({"-r"}, kBench, TQ_TOOL_PATH);
@@ -461,4 +699,93 @@ TEST(Ctl, StoreThenRestoreWritesTheCapturedValues) {
   const std::string restored = storedValues(restore);
   EXPECT_EQ(std::count(restored.begin(), restored.end(), '\n'), 30 + 5);  // and the port pass
   EXPECT_EQ(ctl.run({"show"}, kBench + restored).out, ctl.run({"show"}, bench).out);
+}
+
+// One spelling of a value. 16 devices of 16 ports whose 1-byte linkspeed
+// holds every code 16 * device + port, and the 4-byte edges in device 0's
+// jumboframes: what show prints is what store writes, restore of the stored
+// file writes the same bytes back, and a value no settings line carries is
+// left out by store for the reason show --json gives.
+TEST(Ctl, ShowStoreAndRestoreSpellEveryValueAlike) {
+  const char* const kEdges[] = {"00000000", "01000000", "ffffff7f", "00000080", "ffffffff"};
+  const char* const kEdgeText[] = {"0", "1", "2147483647", "2147483648", "4294967295"};
+  std::string bench = "size 0x13fff7 1\n";
+  char line[160];
+  for (int d = 0; d < 16; ++d) {
+    std::snprintf(
+        line, sizeof line,
+        "device tq%d serial=0x%x ports=16 pid=1\ninterface tq%d ae_ae\\0 node=/dev/tqae%d\n", d,
+        0x100 + d, d, d);
+    bench += line;
+    for (int p = 0; p < 16; ++p) {
+      std::snprintf(line, sizeof line, "value tq%d port=%d prop=0x13fff7 hex=%02x\n", d, p,
+                    16 * d + p);
+      bench += line;
+    }
+  }
+  for (int p = 0; p < 5; ++p) {
+    bench += "value tq0 port=" + std::to_string(p) + " prop=0x13fff5 hex=" + kEdges[p] + "\n";
+  }
+  Ctl ctl;
+  const SimResult show = ctl.run({"show"}, bench);
+  const SimResult json = ctl.run({"show", "--json"}, bench);
+  const SimResult store = ctl.run({"store"}, bench);
+  ASSERT_EQ(store.exitStatus, 0) << store.out << store.err;
+  const SimResult restore = ctl.run({"-r"}, bench, TQ_TOOL_PATH);
+  ASSERT_EQ(restore.exitStatus, 0) << restore.err;
+
+  std::map<std::string, std::string> shown, written, leftOut, unstorable, restored;
+  std::istringstream table(show.out.substr(show.out.find("\nKEY ") + 1));
+  for (std::string row; std::getline(table, row);) {
+    const std::size_t gap = row.find(' ');
+    shown[row.substr(0, gap)] = row.substr(row.find_first_not_of(' ', gap));
+  }
+  std::istringstream file(tqtest::readFile(ctl.path(kDefaultFile)));
+  for (std::string entry; std::getline(file, entry);) {
+    if (entry.find('=') != std::string::npos)
+      written[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
+  }
+  std::istringstream notes(store.out);
+  for (std::string note; std::getline(notes, note);) {
+    const std::size_t at = note.find(": left out: ");
+    if (at != std::string::npos) leftOut[note.substr(0, at)] = note.substr(at + 12);
+  }
+  const nlohmann::json document = nlohmann::json::parse(json.out);
+  for (const auto& device : document["devices"]) {
+    for (const auto& property : device["properties"]) {
+      if (property.contains("unstorable")) unstorable[property["key"]] = property["unstorable"];
+    }
+  }
+  for (const std::string& entry : restore.logStartingWith("ioctl ")) {
+    if (logField(entry, "req") != "0x200109") continue;
+    restored[logField(entry, "dev") + " " + logField(entry, "port") + " " +
+             logField(entry, "prop")] = logField(entry, "value");
+  }
+
+  int stored = 0;
+  for (int code = 0; code < 256; ++code) {
+    const std::string dev = "tq" + std::to_string(code / 16), port = std::to_string(code % 16);
+    std::snprintf(line, sizeof line, "%x_%d_linkspeed", 0x100 + code / 16, code % 16);
+    const std::string key = line;
+    std::snprintf(line, sizeof line, "%02x", code);
+    ASSERT_EQ(shown.count(key), 1u) << key;
+    if (written.count(key) != 0) {
+      ++stored;
+      EXPECT_EQ(shown[key], written[key]) << key;
+      EXPECT_EQ(restored[dev + " " + port + " 0x0013fff7"], line) << key << " " << written[key];
+      EXPECT_EQ(unstorable.count(key), 0u) << key;
+    } else {
+      EXPECT_FALSE(leftOut[key].empty()) << key;
+      EXPECT_EQ(unstorable[key], leftOut[key]) << key;
+      EXPECT_EQ(restored.count(dev + " " + port + " 0x0013fff7"), 0u) << key;
+    }
+  }
+  EXPECT_EQ(stored, 94);  // printable ASCII, the space among it, but the double quote
+  EXPECT_EQ(written["102_0_linkspeed"], "\" \"");
+  for (int p = 0; p < 5; ++p) {
+    const std::string key = "100_" + std::to_string(p) + "_jumboframes";
+    EXPECT_EQ(shown[key], kEdgeText[p]);
+    EXPECT_EQ(written[key], kEdgeText[p]);
+    EXPECT_EQ(restored["tq0 " + std::to_string(p) + " 0x0013fff5"], kEdges[p]) << key;
+  }
 }

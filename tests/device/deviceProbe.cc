@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "app/reports.h"
 #include "device/deviceLookup.h"
 #include "device/propertyAccess.h"
 #include "device/tInterfaceProxy_ae.h"
 #include "error/Exception.h"
-#include "settings/entryPlan.h"
+#include "restore/entryPlan.h"
+#include "restore/reports.h"
 #include "tqapal/tCompactStatus.h"
 #include "tqapal/tStatus.h"
 

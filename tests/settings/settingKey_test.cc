@@ -1,5 +1,6 @@
 #include "settings/settingKey.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -55,8 +56,7 @@ TEST(ParseSettingKey, Accepted) {
       // The property word ends at white space; what follows is not read.
       {"1a5_1_phystate trailing", 0x1A5, 1, 0x13FFFD},
       // Leading zeros add no magnitude, however many there are.
-      {std::string(10000, '0') + "1a5_" + std::string(100, '0') + "7_portmode", 0x1A5,
-       7, 0x13FFFE},
+      {std::string(10000, '0') + "1a5_" + std::string(100, '0') + "7_portmode", 0x1A5, 7, 0x13FFFE},
       {"0XFFFFFFFF_0_portmode", 0xFFFFFFFF, 0, 0x13FFFE},
       // A sign is taken as scanf takes it: negated modulo 2^32.
       {"-1_-1_portmode", 0xFFFFFFFF, 0xFFFFFFFF, 0x13FFFE},
@@ -66,6 +66,12 @@ TEST(ParseSettingKey, Accepted) {
     EXPECT_EQ(key.serialNumber, c.serial) << c.key;
     EXPECT_EQ(key.port, c.port) << c.key;
     EXPECT_EQ(key.propertyId, c.property) << c.key;
+    // The reader without exceptions reads the same key.
+    const std::optional<tSettingKey> read = readSettingKey(c.key);
+    ASSERT_TRUE(read.has_value()) << c.key;
+    EXPECT_EQ(read->serialNumber, c.serial) << c.key;
+    EXPECT_EQ(read->port, c.port) << c.key;
+    EXPECT_EQ(read->propertyId, c.property) << c.key;
   }
 }
 
@@ -96,6 +102,7 @@ TEST(ParseSettingKey, Rejected) {
     } catch (const std::exception& error) {
       EXPECT_STREQ(error.what(), c.what) << c.key;
     }
+    EXPECT_FALSE(readSettingKey(c.key).has_value()) << c.key;
   }
 }
 

@@ -126,14 +126,36 @@ TEST(StoreDiff, AsDiffWritesIt) {
       {lines, "x\n2\n3\n4\n5\n6\n7\n8\nx\n10\n11\n12\n13\n14\n15\n16"},
       {"a\nb\nc\n", ""},
   };
+  // Generated settings files of unique lines, 40 to 4,800 lines long, with
+  // values changed, entries added and removed here and there: far apart
+  // (hunks of their own), close (joined hunks) and at both ends.
+  std::vector<std::pair<std::string, std::string>> all(std::begin(cases), std::end(cases));
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](std::uint32_t range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % range;
+  };
+  for (const std::uint32_t lineCount : {40u, 300u, 4800u}) {
+    std::string oldText = "[PortSetting]\n";
+    std::string newText = oldText;
+    for (std::uint32_t i = 0; i < lineCount; ++i) {
+      const std::string line =
+          "1a5_" + std::to_string(i) + "_linkspeed=" + std::to_string(i) + "\n";
+      const std::uint32_t edit = next(lineCount < 100 ? 8 : 40);
+      if (edit != 1) oldText += line;                           // 1: added
+      if (edit != 2) newText += edit == 3 ? "x" + line : line;  // 2: removed, 3: changed
+      if (edit == 4) newText += "1a5_" + std::to_string(i) + "_mtu=9000\n";
+    }
+    all.emplace_back(oldText, newText + "2b7_0_linkspeed=1\n");
+  }
   tqtest::tTempDirectory temp;
-  for (const auto& [oldText, newText] : cases) {
+  for (const auto& [oldText, newText] : all) {
     const std::string a = temp.writeFile("a", oldText);
     const std::string b = temp.writeFile("b", newText);
     const std::string out = temp.path() + "/out";
     ASSERT_NE(std::system(("diff -u " + a + " " + b + " | tail -n +3 >" + out).c_str()), -1);
     EXPECT_EQ("--- a\n+++ b\n" + readFile(out), unifiedDiff(oldText, newText, "a", "b"))
-        << oldText << "=>" << newText;
+        << oldText.substr(0, 200) << "=>" << newText.substr(0, 200);
   }
   EXPECT_EQ(unifiedDiff(lines, lines, "a", "b"), "");
 }

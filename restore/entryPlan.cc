@@ -1,6 +1,5 @@
-#include "settings/entryPlan.h"
+#include "restore/entryPlan.h"
 
-#include <new>
 #include <optional>
 
 #include "device/aeProperties.h"
@@ -16,25 +15,21 @@ using nTQAPAL000::tStatus;
 
 namespace {
 
-// Runs one step of the plan; what it throws (except a full memory, which
-// ends the run as it always did) is kept as the plan's failure.
+// Runs one step of the plan; what it throws is kept as the plan's failure,
+// at the entry's line.
 template <typename Work>
 bool attempt(tEntryPlan& plan, tPlanStep step, Work&& work) {
-  try {
-    work();
-    return true;
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (...) {
-    plan.step = step;
-    plan.failure = std::current_exception();
-    return false;
-  }
+  plan.failure = captureFailure(work);
+  if (!plan.failure) return true;
+  plan.failure->line = plan.line;
+  plan.step = step;
+  return false;
 }
 
-tEntryPlan startPlan(const std::string& key, const std::string& rawValue) {
+tEntryPlan startPlan(const std::string& key, const std::string& rawValue, unsigned long line) {
   tEntryPlan plan;
   plan.key = key;
+  plan.line = line;
   plan.value = settingValueText(rawValue);
   return plan;
 }
@@ -43,7 +38,9 @@ tEntryPlan startPlan(const std::string& key, const std::string& rawValue) {
 // device is present.
 bool planKey(tEntryPlan& plan) {
   tScannedKey scanned;
-  if (!attempt(plan, tPlanStep::kKey, [&] { scanned = scanSettingKey(plan.key); })) return false;
+  if (!attempt(plan, tPlanStep::kKey, [&] { scanned = scanSettingKey(plan.key); })) {
+    return false;
+  }
   return attempt(plan, tPlanStep::kProperty, [&] {
     plan.parsed = {scanned.serialNumber, scanned.port, lookupPropertyId(scanned.propertyWord)};
   });
@@ -59,8 +56,8 @@ bool planValue(tEntryPlan& plan) {
 }
 
 tEntryPlan planOffline(const std::string& key, const std::string& rawValue,
-                       std::optional<std::uint32_t> size) {
-  tEntryPlan plan = startPlan(key, rawValue);
+                       std::optional<std::uint32_t> size, unsigned long line) {
+  tEntryPlan plan = startPlan(key, rawValue, line);
   if (!planKey(plan)) return plan;
   const tAeProperty* property = findAeProperty(plan.parsed.propertyId);
   plan.size = size ? *size : (property != nullptr ? property->usualSize : 0);
@@ -70,8 +67,8 @@ tEntryPlan planOffline(const std::string& key, const std::string& rawValue,
 
 }  // namespace
 
-tEntryPlan planEntry(const std::string& key, const std::string& rawValue) {
-  tEntryPlan plan = startPlan(key, rawValue);
+tEntryPlan planEntry(const std::string& key, const std::string& rawValue, unsigned long line) {
+  tEntryPlan plan = startPlan(key, rawValue, line);
   if (!planKey(plan)) return plan;
   if (!attempt(plan, tPlanStep::kLookup,
                [&] { plan.devicePath = findInterfacePath(plan.parsed.serialNumber); })) {
@@ -99,23 +96,37 @@ tEntryPlan planEntry(const std::string& key, const std::string& rawValue) {
   return plan;
 }
 
-tEntryPlan planEntryOffline(const std::string& key, const std::string& rawValue,
-                            std::uint32_t size) {
-  return planOffline(key, rawValue, size);
+tEntryPlan planEntryOffline(const std::string& key, const std::string& rawValue, std::uint32_t size,
+                            unsigned long line) {
+  return planOffline(key, rawValue, size, line);
 }
 
 tEntryPlan planEntryOffline(const std::string& key, const std::string& rawValue) {
-  return planOffline(key, rawValue, std::nullopt);
+  return planOffline(key, rawValue, std::nullopt, 0);
 }
 
-void writeEntryPlan(tEntryPlan& plan) {
-  if (plan.failure != nullptr) std::rethrow_exception(plan.failure);
-  if (plan.step != tPlanStep::kReady || plan.device == nullptr) return;
-  throwingStep([&](tStatus& status) {
-    writePropertyValue(*plan.device, plan.parsed.port, plan.parsed.propertyId, plan.bytes,
-                       plan.size, status);
+bool planEntryKey(tEntryPlan& plan, const std::string& key, const std::string& rawValue,
+                  unsigned long line) {
+  plan = startPlan(key, rawValue, line);
+  return planKey(plan);
+}
+
+void planEntryValue(tEntryPlan& plan) {
+  planValue(plan);
+}
+
+std::optional<tRestoreFailure> writeEntryPlan(tEntryPlan& plan) {
+  if (plan.failure) return plan.failure;
+  if (plan.step != tPlanStep::kReady || plan.device == nullptr) return std::nullopt;
+  std::optional<tRestoreFailure> failure = captureFailure([&] {
+    throwingStep([&](tStatus& status) {
+      writePropertyValue(*plan.device, plan.parsed.port, plan.parsed.propertyId, plan.bytes,
+                         plan.size, status);
+    });
   });
+  if (failure) failure->line = plan.line;
   plan.device.reset();
+  return failure;
 }
 
 }  // namespace nTQVLKAET100

@@ -1,4 +1,4 @@
-#include "app/reports.h"
+#include "restore/reports.h"
 
 #include <typeinfo>
 

@@ -10,18 +10,21 @@
 // table and the value conversion for a size the caller names (by default
 // the property's usual size), so that every entry of a file can be judged.
 //
-// A plan never throws for a failing entry: the failure is kept as the
-// exception restore would throw (inspect it with std::rethrow_exception),
-// with the step it came from. Only std::bad_alloc leaves planEntry.
-#ifndef SETTINGS_ENTRYPLAN_H_
-#define SETTINGS_ENTRYPLAN_H_
+// A plan never throws for a failing entry: the failure is kept as a value
+// (restore/failure.h: the code and report line restore would write, and the
+// entry's line when the caller names it), with the step it came from. Only
+// std::bad_alloc leaves planEntry.
+#ifndef RESTORE_ENTRYPLAN_H_
+#define RESTORE_ENTRYPLAN_H_
 
+#include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "device/tInterfaceProxy_ae.h"
+#include "restore/failure.h"
 #include "settings/settingKey.h"
 
 namespace nTQVLKAET100 {
@@ -41,34 +44,47 @@ enum class tPlanStep {
 
 struct tEntryPlan {
   std::string key;              // as in the file
+  unsigned long line = 0;       // the entry's line in the file; 0: not known
   std::string value;            // as restore converts it: the file's text without double quotes
   tSettingKey parsed{0, 0, 0};  // valid once the key and property passed
   std::string devicePath;       // the device node; empty when none has the serial
   std::uint32_t size = 0;       // from the size query (or the offline size)
-  unsigned char bytes[4] = {0, 0, 0, 0};  // the first size bytes would be written
-  tPlanStep step = tPlanStep::kKey;       // kReady, kAbsent, or the step that failed
-  std::exception_ptr failure;             // what restore would throw; null when none
+  unsigned char bytes[4] = {0, 0, 0, 0};   // the first size bytes would be written
+  tPlanStep step = tPlanStep::kKey;        // kReady, kAbsent, or the step that failed
+  std::optional<tRestoreFailure> failure;  // what restore would report; none when ready
   // The opened device of a live plan that is ready, held for the write.
   std::unique_ptr<tInterfaceProxy_ae> device;
+  // The device in a read-only pass's view (restore/benchView.h), which holds
+  // it open; -1 when none.
+  std::size_t deviceIndex = static_cast<std::size_t>(-1);
 
-  bool failed() const { return failure != nullptr; }
+  bool failed() const { return failure.has_value(); }
 };
 
 // Plans the entry against the driver (device lookup, open, size query).
-// rawValue is the value as the INI reader gives it, quotes and all.
-tEntryPlan planEntry(const std::string& key, const std::string& rawValue);
+// rawValue is the value as the INI reader gives it, quotes and all; line is
+// the entry's line, kept in the failure (0 when the caller does not know it).
+tEntryPlan planEntry(const std::string& key, const std::string& rawValue, unsigned long line = 0);
 
 // Plans the entry without a driver, for the given size.
-tEntryPlan planEntryOffline(const std::string& key, const std::string& rawValue,
-                            std::uint32_t size);
+tEntryPlan planEntryOffline(const std::string& key, const std::string& rawValue, std::uint32_t size,
+                            unsigned long line = 0);
 // The same for the property's usual size (device/aeProperties.h); an entry
 // whose key or property fails stops there.
 tEntryPlan planEntryOffline(const std::string& key, const std::string& rawValue);
 
-// Sends the planned write and closes the device; throws the plan's failure,
-// or the write's (tqerr::Exception); does nothing for a skipped entry.
-void writeEntryPlan(tEntryPlan& plan);
+// The first and the last steps alone, for a planner that asks the driver its
+// own way (restore/benchView.h). planEntryKey: the key and the property;
+// false (the plan failed) when either fails. planEntryValue: the conversion
+// for plan.size; the plan is then ready or failed.
+bool planEntryKey(tEntryPlan& plan, const std::string& key, const std::string& rawValue,
+                  unsigned long line);
+void planEntryValue(tEntryPlan& plan);
+
+// Sends the planned write and closes the device. Returns the plan's failure,
+// or the write's; nothing when the write was sent or the entry is skipped.
+std::optional<tRestoreFailure> writeEntryPlan(tEntryPlan& plan);
 
 }  // namespace nTQVLKAET100
 
-#endif  // SETTINGS_ENTRYPLAN_H_
+#endif  // RESTORE_ENTRYPLAN_H_
