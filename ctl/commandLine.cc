@@ -4,17 +4,21 @@
 #include <boost/program_options.hpp>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "ctl/apply.h"
 #include "ctl/check.h"
 #include "ctl/diff.h"
 #include "ctl/exitStatus.h"
 #include "ctl/propertyText.h"
+#include "ctl/runLock.h"
 #include "ctl/show.h"
 #include "ctl/store.h"
 #include "ctl/version.h"
@@ -30,8 +34,8 @@ const char kUsage[] =
     "Usage: tqvlkaectl [-h] [--version] COMMAND [OPTIONS]\n"
     "\n"
     "Checks the settings file that tqvlkaepropinit --restore applies, shows and\n"
-    "compares the port properties of the AE devices, and stores them into the\n"
-    "file. Nothing is written to a device.\n"
+    "compares the port properties of the AE devices, stores them into the file,\n"
+    "and applies the file to a running bench. Only apply writes to a device.\n"
     "\n"
     "Commands:\n"
     "  check [--live] [FILE]  report every problem restore would meet in FILE\n"
@@ -41,6 +45,9 @@ const char kUsage[] =
     "                         live ones\n"
     "  store [--dry-run] [--existing-only] [--serial HEX]... [FILE]\n"
     "                         store the live values into FILE for restore\n"
+    "  apply [--check] [--serial HEX]... [--verify-timeout SECONDS] [--no-wait] [FILE]\n"
+    "                         write what differs from what restore would leave,\n"
+    "                         read it back, put everything back on failure\n"
     "\n"
     "FILE defaults to the settings file that restore reads. Every command takes\n"
     "-h, --help, and --json (output for scripts). --version prints the version.\n"
@@ -48,7 +55,8 @@ const char kUsage[] =
     "Exit status: 0 nothing found (store: stored, or nothing to change); 1\n"
     "errors in the file, entries out of sync or properties refused (store:\n"
     "nothing written); 2 trouble (usage, a file that cannot be read or written,\n"
-    "devices that cannot be listed).\n";
+    "devices that cannot be listed). apply: 0 at the target, 1 failed and put\n"
+    "back, 2 refused before writing, 3 the rollback failed too.\n";
 
 // What a command's handler gets: the parsed options and its file.
 struct tParsed {
@@ -56,18 +64,21 @@ struct tParsed {
   std::string file;
   bool json;
   std::vector<std::uint32_t> serials;
+  std::optional<std::chrono::milliseconds> verifyTimeout;
 };
 
-using tHandler = int (*)(const tParsed& parsed, std::ostream& out);
+// err is for what a command says while it runs (a wait for a lock).
+using tHandler = int (*)(const tParsed& parsed, std::ostream& out, std::ostream& err);
 
 // The options a command takes beyond -h, --help.
 enum tOption : unsigned {
-  kFile = 1,          // [FILE]
-  kJson = 2,          // --json
-  kLive = 4,          // --live
-  kDryRun = 8,        // --dry-run, -n
-  kSerial = 16,       // --serial HEX, repeatable
-  kExistingOnly = 32  // --existing-only
+  kFile = 1,           // [FILE]
+  kJson = 2,           // --json
+  kLive = 4,           // --live
+  kDryRun = 8,         // --dry-run, -n
+  kSerial = 16,        // --serial HEX, repeatable
+  kExistingOnly = 32,  // --existing-only
+  kApply = 64,         // --check, --verify-timeout SECONDS, --no-wait
 };
 
 struct tCommand {
@@ -88,7 +99,7 @@ const tCommand kCommands[] = {
      "Exit status 0 when no error is found (restore would run through), 1 when\n"
      "one is, 2 for trouble.\n",
      kFile | kJson | kLive,
-     [](const tParsed& parsed, std::ostream& out) {
+     [](const tParsed& parsed, std::ostream& out, std::ostream&) {
        return runCheck({parsed.file, parsed.values.count("live") != 0, parsed.json}, out);
      }},
     {"show",
@@ -98,7 +109,7 @@ const tCommand kCommands[] = {
      "of each port property, as the settings file would spell it. Exit status 0\n"
      "when every value was read, 1 when the driver refused one, 2 for trouble.\n",
      kJson | kSerial,
-     [](const tParsed& parsed, std::ostream& out) {
+     [](const tParsed& parsed, std::ostream& out, std::ostream&) {
        return runShow({parsed.json, parsed.serials}, out);
      }},
     {"diff",
@@ -110,7 +121,7 @@ const tCommand kCommands[] = {
      "entry is in sync (or names an absent device, which restore skips), 1 when\n"
      "one is not, 2 for trouble.\n",
      kFile | kJson | kSerial,
-     [](const tParsed& parsed, std::ostream& out) {
+     [](const tParsed& parsed, std::ostream& out, std::ostream&) {
        return runDiff({parsed.file, parsed.json, parsed.serials}, out);
      }},
     {"store",
@@ -129,10 +140,39 @@ const tCommand kCommands[] = {
      "changed, were added and were already right; with --existing-only it stores\n"
      "only the port properties that FILE already names.\n",
      kFile | kJson | kDryRun | kSerial | kExistingOnly,
-     [](const tParsed& parsed, std::ostream& out) {
+     [](const tParsed& parsed, std::ostream& out, std::ostream& err) {
+       // A store that writes waits for the run lock that apply holds.
+       std::optional<tRunLock> lock;
+       if (parsed.values.count("dry-run") == 0) lock.emplace(true, err);
        return runStore({parsed.file, parsed.values.count("dry-run") != 0, parsed.serials,
                         parsed.json, parsed.values.count("existing-only") != 0},
                        out);
+     }},
+    {"apply",
+     "Usage: tqvlkaectl apply [--check] [--json] [--serial HEX]... [--verify-timeout SECONDS]\n"
+     "                        [--no-wait] [FILE]\n"
+     "\n"
+     "Brings the bench to the state a whole restore of FILE would leave, as diff\n"
+     "defines it: reads every property it may write, writes only those that\n"
+     "differ (in restore's order), and reads each back until it holds or the\n"
+     "verify timeout (default 2 s) passes. On a refused write, a value that does\n"
+     "not hold, a device gone, or SIGINT, SIGTERM or SIGHUP, it writes back\n"
+     "every value it changed, newest first, and reads each back. A file in which\n"
+     "check --live finds errors is refused. Holds the run lock that store also\n"
+     "takes; waits for it unless --no-wait. --check lists the writes and makes\n"
+     "none. Exit status 0 when the bench is at the target (--check: nothing to\n"
+     "change), 1 when apply failed and put everything back (--check: changes\n"
+     "needed), 2 when it refused before writing, 3 when the rollback failed too.\n",
+     kFile | kJson | kSerial | kApply,
+     [](const tParsed& parsed, std::ostream& out, std::ostream& err) {
+       tApplyOptions options;
+       options.file = parsed.file;
+       options.check = parsed.values.count("check") != 0;
+       options.json = parsed.json;
+       options.serials = parsed.serials;
+       if (parsed.verifyTimeout) options.verifyTimeout = *parsed.verifyTimeout;
+       options.wait = parsed.values.count("no-wait") == 0;
+       return runApply(options, out, err);
      }},
 };
 
@@ -156,6 +196,20 @@ std::optional<std::uint32_t> parseSerial(const std::string& text) {
     number = number * 16 + static_cast<std::uint32_t>(found - kDigits);
   }
   return number;
+}
+
+// The longest --verify-timeout: a value that has not taken by then will not.
+constexpr int kMaxVerifySeconds = 600;
+
+// A decimal number of seconds (fractions allowed), at most kMaxVerifySeconds.
+std::optional<std::chrono::milliseconds> parseSeconds(const std::string& text) {
+  if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) {
+    return std::nullopt;
+  }
+  char* end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || !(seconds >= 0 && seconds <= kMaxVerifySeconds)) return std::nullopt;
+  return std::chrono::milliseconds(static_cast<long>(seconds * 1000 + 0.5));
 }
 
 int usageError(std::ostream& err, const std::string& where, const std::string& message) {
@@ -182,6 +236,12 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
     options.add_options()("existing-only",
                           "store only the port properties that FILE already names");
   }
+  if (command.options & kApply) {
+    options.add_options()("check", "show the writes apply would make; write nothing")(
+        "verify-timeout", po::value<std::string>()->value_name("SECONDS"),
+        "how long a value may take to read back (default 2)")(
+        "no-wait", "give up when another apply or store holds the run lock");
+  }
   po::options_description all;
   all.add(options);
   po::positional_options_description positional;
@@ -203,7 +263,8 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
   tParsed parsed{values,
                  values.count("file") ? values["file"].as<std::string>() : "",
                  values.count("json") != 0,
-                 {}};
+                 {},
+                 std::nullopt};
   if (values.count("file") && parsed.file.empty()) {
     return usageError(err, where, "the file name is empty");
   }
@@ -214,7 +275,16 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
       parsed.serials.push_back(*number);
     }
   }
-  return command.handler(parsed, out);
+  if (values.count("verify-timeout")) {
+    const std::string text = values["verify-timeout"].as<std::string>();
+    parsed.verifyTimeout = parseSeconds(text);
+    if (!parsed.verifyTimeout) {
+      return usageError(err, where,
+                        "'" + text + "' is not a number of seconds from 0 to " +
+                            std::to_string(kMaxVerifySeconds));
+    }
+  }
+  return command.handler(parsed, out, err);
 }
 
 // status, or trouble when the output cannot be written (a full disk, a

@@ -3,9 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "ctl/exitStatus.h"
@@ -17,6 +15,7 @@
 #include "device/aeProperties.h"
 #include "restore/benchView.h"
 #include "restore/entryPlan.h"
+#include "restore/targetState.h"
 #include "settings/portSettingSection.h"
 
 namespace nTQVLKAET100 {
@@ -51,12 +50,6 @@ struct tDiffRow {
   std::string note;
 };
 
-using tTarget = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>;
-
-tTarget targetOf(const tSettingKey& key) {
-  return {key.serialNumber, key.port, key.propertyId};
-}
-
 class tDiff {
  public:
   explicit tDiff(const tDiffOptions& options) : options_(options) {}
@@ -81,7 +74,6 @@ class tDiff {
     tBenchView bench;
     if (!bench.trouble().empty()) throw tCtlTrouble(bench.trouble());
     planEntries(bench, *section);
-    settle();
     if (!options_.serials.empty()) {
       rows_.erase(std::remove_if(rows_.begin(), rows_.end(),
                                  [&](const tDiffRow& row) {
@@ -96,19 +88,21 @@ class tDiff {
   }
 
  private:
-  // What restore does, up to its first failure; the live value of every
-  // entry it would write.
+  // What restore does (restore/targetState.h, shared with apply): every
+  // entry up to its first failure, the value each written entry's port is
+  // left with (the last write to it, then the port pass), and the live one.
   void planEntries(tBenchView& bench, const tSettingsSection& section) {
+    const tTargetState target = settleTarget(bench, section);
     unsigned long stopLine = 0;
-    for (const tSettingsEntry& entry : section.entries) {
+    for (std::size_t i = 0; i < section.entries.size(); ++i) {
       tDiffRow row;
-      row.entry = &entry;
-      if (stopLine != 0) {
+      row.entry = &section.entries[i];
+      if (i >= target.plans.size()) {
         row.note = "restore stops at line " + std::to_string(stopLine) + " before it";
         rows_.push_back(std::move(row));
         continue;
       }
-      tEntryPlan plan = planEntryOn(bench, entry.key, entry.value, entry.line);
+      const tEntryPlan& plan = target.plans[i];
       row.target = plan.parsed;
       if (plan.step == tPlanStep::kAbsent) {
         row.state = tEntryState::kAbsent;
@@ -116,43 +110,29 @@ class tDiff {
       } else if (plan.failed()) {
         row.state = tEntryState::kFailing;
         row.note = plan.failure->report;
-        stopLine = entry.line;
+        stopLine = row.entry->line;
       } else {
-        row.compared = true;
-        row.restore = propertyValue(plan.bytes, plan.size);
-        row.live = readLiveValue(bench, plan.deviceIndex, plan.parsed.port, plan.parsed.propertyId);
+        compare(row, plan, target.values.at(target.valueOf[i]), bench);
       }
       rows_.push_back(std::move(row));
     }
-    portPass_ = stopLine == 0;
   }
 
-  // The value each written entry's port is left with: the last write to
-  // it, then the port pass.
-  void settle() {
-    std::map<tTarget, const tDiffRow*> last;
-    for (const tDiffRow& row : rows_) {
-      if (row.compared) last[targetOf(row.target)] = &row;
+  void compare(tDiffRow& row, const tEntryPlan& plan, const tApplyTarget& left, tBenchView& bench) {
+    row.compared = true;
+    row.restore = propertyValue(left.value);
+    if (left.line == 0) {
+      row.note = "the port pass clears forcelinkdisable after the entries";
+    } else if (left.line != row.entry->line) {
+      row.note = "line " + std::to_string(left.line) + " sets it later";
     }
-    for (tDiffRow& row : rows_) {
-      if (!row.compared) continue;
-      const tDiffRow* final = last[targetOf(row.target)];
-      if (final != &row) {
-        row.restore = final->restore;
-        row.note = "line " + std::to_string(final->entry->line) + " sets it later";
-      }
-      if (portPass_ && row.target.propertyId == kPropertyForceLinkDisable) {
-        const unsigned char zero[4] = {0, 0, 0, 0};
-        row.restore = propertyValue(zero, row.restore.size);
-        row.note = "the port pass clears forcelinkdisable after the entries";
-      }
-      if (!row.live.read) {
-        row.state = tEntryState::kDiffers;
-        row.note = "the live value cannot be read: " + row.live.report;
-      } else {
-        row.state = row.live.value.number == row.restore.number ? tEntryState::kInSync
-                                                                : tEntryState::kDiffers;
-      }
+    row.live = readLiveValue(bench, plan.deviceIndex, plan.parsed.port, plan.parsed.propertyId);
+    if (!row.live.read) {
+      row.state = tEntryState::kDiffers;
+      row.note = "the live value cannot be read: " + row.live.report;
+    } else {
+      row.state = row.live.value.number == row.restore.number ? tEntryState::kInSync
+                                                              : tEntryState::kDiffers;
     }
   }
 
@@ -233,7 +213,6 @@ class tDiff {
   const tDiffOptions& options_;
   tSettingsSource source_;
   std::vector<tDiffRow> rows_;
-  bool portPass_ = false;
   std::string rejected_;  // the one line that stands for the table
 };
 

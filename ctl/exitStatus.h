@@ -17,6 +17,8 @@ enum CtlExitStatus : int {
   kCtlClean = 0,
   kCtlFound = 1,
   kCtlTrouble = 2,
+  // apply: a run failed and the rollback could not put every change back.
+  kCtlRollbackFailed = 3,
 };
 
 // What a command throws for trouble; main writes "tqvlkaectl: " and the

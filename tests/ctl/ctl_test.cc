@@ -85,7 +85,8 @@ class Ctl {
   Ctl() {
     options_.env.emplace_back(
         "LD_LIBRARY_PATH",
-        tqtest::makeRelocationDir(run_.dir(), {{"sharedstatedir", run_.dir() + "/state"}}));
+        tqtest::makeRelocationDir(run_.dir(), {{"sharedstatedir", run_.dir() + "/state"},
+                                               {"runstatedir", run_.dir() + "/run"}}));
   }
   std::string path(const std::string& relative) const { return run_.dir() + "/" + relative; }
   void write(const std::string& relative, const std::string& text) const {
@@ -100,8 +101,12 @@ class Ctl {
     SimResult result = run_.run(bench, expanded, options);
     result.out = replaced(result.out, run_.dir(), "DIR");
     result.err = replaced(result.err, run_.dir(), "DIR");
+    // restore writes, and apply but with --check; a shell runs either.
+    const bool writes = program != TQ_CTL_PATH ||
+                        (!args.empty() && args[0] == "apply" &&
+                         std::find(args.begin(), args.end(), "--check") == args.end());
     for (const std::string& line : result.log) {
-      if (program != std::string(TQ_CTL_PATH)) break;  // restore writes
+      if (writes) break;
       EXPECT_EQ(line.find("req=0x200109"), std::string::npos) << args[0] << ": " << line;
     }
     if (program == TQ_CTL_PATH && !result.out.empty() &&
@@ -273,6 +278,14 @@ TEST(Ctl, UsageAndTrouble) {
       {{"diff", "--live"},
        2,
        "tqvlkaectl diff: unrecognised option '--live'\nTry 'tqvlkaectl diff --help'.\n"},
+      {{"apply", "--verify-timeout", "1x"},
+       2,
+       "tqvlkaectl apply: '1x' is not a number of seconds from 0 to 600\n"
+       "Try 'tqvlkaectl apply --help'.\n"},
+      {{"apply", "--verify-timeout", "601"},
+       2,
+       "tqvlkaectl apply: '601' is not a number of seconds from 0 to 600\n"
+       "Try 'tqvlkaectl apply --help'.\n"},
       {{"check", "DIR/none.ini"}, 2, "tqvlkaectl: DIR/none.ini: No such file or directory\n"},
       {{"diff", "DIR"}, 2, "tqvlkaectl: DIR: Is a directory\n"},
       {{"check", "--live", "DIR"}, 2, "tqvlkaectl: DIR: Is a directory\n"},
@@ -830,3 +843,236 @@ TEST(Ctl, ShowStoreAndRestoreSpellEveryValueAlike) {
     EXPECT_EQ(restored["tq0 " + std::to_string(p) + " 0x0013fff5"], kEdges[p]) << key;
   }
 }
+
+namespace {
+
+// Five entries whose values all differ from the bench's; 1a5's linkspeeds
+// start at 10. The bench keeps its values across the programs of a test.
+const char kFiveEntries[] =
+    "[PortSetting]\n1a5_0_linkspeed=1000\n1a5_1_linkspeed=100\n2b7_0_jumboframes=9000\n"
+    "2b7_1_portmode=2\n2b7_2_interruptmoderation=1\n";
+const std::string kApplyBench = kBench + "state values.txt\n" +
+                                "value tq0 port=0 prop=0x13fff7 hex=0a000000\n"
+                                "value tq0 port=1 prop=0x13fff7 hex=0a000000\n";
+
+// The set requests of a run, "dev:port:prop=value" each.
+std::string setRequests(const SimResult& run) {
+  std::string sets;
+  for (const std::string& line : run.log) {
+    if (line.rfind("ioctl ", 0) != 0 || logField(line, "req") != "0x200109") continue;
+    std::string prop = logField(line, "prop").substr(2);  // without 0x and leading zeros
+    prop.erase(0, prop.find_first_not_of('0'));
+    sets += logField(line, "dev") + ":" + logField(line, "port") + ":" + prop + "=" +
+            logField(line, "value") + " ";
+  }
+  return sets;
+}
+
+const char kFiveSets[] =
+    "tq0:0:13fff7=e8030000 tq0:1:13fff7=64000000 tq1:0:13fff5=28230000 tq1:1:13fffe=02000000 "
+    "tq1:2:13fff3=01000000 ";
+const char kFiveWritten[] =
+    "DIR/f.ini:2: 1a5_0_linkspeed: 10 -> 1000, verified\n"
+    "DIR/f.ini:3: 1a5_1_linkspeed: 10 -> 100, verified\n";
+
+TEST(CtlApply, WritesWhatDiffersAndPutsItBackOnFailure) {
+  const std::string kRefusal = "status=-52005:3:tqsim_driver";
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string bench;
+    int exitStatus;
+    std::string sets;  // every set request, in order
+    std::string out;   // the output starts with it
+    std::string last;  // its last line
+  } cases[] = {
+      {"all five differ", {"apply", "DIR/f.ini"}, kApplyBench, 0, kFiveSets,
+       std::string(kFiveWritten) +
+           "DIR/f.ini:4: 2b7_0_jumboframes: 0 -> 9000, verified\n"
+           "DIR/f.ini:5: 2b7_1_portmode: 0 -> 2, verified\n"
+           "DIR/f.ini:6: 2b7_2_interruptmoderation: 0 -> 1, verified\n",
+       "DIR/f.ini: 5 values changed and verified, 5 already right"},
+      // The port pass writes forcelinkdisable where it is not 0, after the
+      // entries, and nothing where it is.
+      {"the port pass", {"apply", "DIR/f.ini"},
+       kApplyBench + "value tq1 port=1 prop=0x0210feea hex=01\n"
+                     "value tq0 port=0 prop=0x13fff7 hex=e8030000\n"
+                     "value tq0 port=1 prop=0x13fff7 hex=64000000\n"
+                     "value tq1 port=0 prop=0x13fff5 hex=28230000\n"
+                     "value tq1 port=1 prop=0x13fffe hex=02000000\n"
+                     "value tq1 port=2 prop=0x13fff3 hex=01000000\n",
+       0, "tq1:1:210feea=00 ", "port pass: 2b7_1_forcelinkdisable: \\x01 -> \\x00, verified\n",
+       "DIR/f.ini: 1 value changed and verified, 9 already right"},
+      {"the 3rd of 5 writes refused", {"apply", "DIR/f.ini"},
+       kApplyBench + "fault ioctl req=0x200109 from=3 times=1 " + kRefusal + "\n", 1,
+       "tq0:0:13fff7=e8030000 tq0:1:13fff7=64000000 tq1:0:13fff5=28230000 "
+       "tq0:1:13fff7=0a000000 tq0:0:13fff7=0a000000 ",
+       std::string(kFiveWritten) +
+           "DIR/f.ini:4: 2b7_0_jumboframes: apply stops: Error (-52005): {\"file\":"
+           "\"tqsim_driver\",\"line\":3,\"component\":\"tqvlkae\"}\n",
+       "DIR/f.ini: apply stopped at DIR/f.ini:4; 2 values it changed are put back and verified: "
+       "the bench is as it was"},
+      {"a rollback write refused", {"apply", "DIR/f.ini"},
+       kApplyBench + "fault ioctl req=0x200109 from=3 times=2 " + kRefusal + "\n", 3,
+       "tq0:0:13fff7=e8030000 tq0:1:13fff7=64000000 tq1:0:13fff5=28230000 "
+       "tq0:1:13fff7=0a000000 tq0:0:13fff7=0a000000 ",
+       std::string(kFiveWritten) +
+           "DIR/f.ini:4: 2b7_0_jumboframes: apply stops: Error (-52005): {\"file\":"
+           "\"tqsim_driver\",\"line\":3,\"component\":\"tqvlkae\"}\n"
+           "1a5_1_linkspeed: left changed: before 10, now 100 (Error (-52005): {\"file\":"
+           "\"tqsim_driver\",\"line\":3,\"component\":\"tqvlkae\"})\n",
+       "DIR/f.ini: apply stopped at DIR/f.ini:4; 1 of the 2 values it changed could not be put "
+       "back"},
+      {"check lists the plan", {"apply", "--check", "DIR/f.ini"}, kApplyBench, 1, "",
+       "DIR/f.ini:2: 1a5_0_linkspeed: 10 -> 1000\nDIR/f.ini:3: 1a5_1_linkspeed: 10 -> 100\n",
+       "DIR/f.ini: 5 values to change, 5 already right (check: nothing written)"},
+      {"one device", {"apply", "--serial", "2b7", "DIR/f.ini"}, kApplyBench, 0,
+       "tq1:0:13fff5=28230000 tq1:1:13fffe=02000000 tq1:2:13fff3=01000000 ", "",
+       "DIR/f.ini: 3 values changed and verified, 3 already right"},
+      {"errors check --live finds", {"apply", "DIR/bad.ini"}, kApplyBench, 2, "",
+       "DIR/bad.ini:3: error: key '1a5-0-linkspeed'",
+       "DIR/bad.ini: apply refuses a file in which check finds errors; nothing written"},
+  };
+  for (const Case& c : cases) {
+    Ctl ctl;
+    ctl.write("f.ini", kFiveEntries);
+    ctl.write("bad.ini", kBadFile);
+    const std::string before = ctl.run({"show"}, c.bench).out;
+    const SimResult result = ctl.run(c.args, c.bench);
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.name << "\n" << result.out << result.err;
+    EXPECT_EQ(setRequests(result), c.sets) << c.name;
+    EXPECT_EQ(result.out.rfind(c.out, 0), 0u) << c.name << "\n" << result.out;
+    EXPECT_NE(result.out.find("\n" + c.last + "\n"), std::string::npos)
+        << c.name << "\n" << result.out;
+    EXPECT_EQ(result.err, "") << c.name;
+    // The driver holds what the exit status says: the target, proven by a
+    // second run that finds nothing to write; every value as it was; or
+    // not.
+    if (c.exitStatus == 0) {
+      const SimResult again = ctl.run(c.args, c.bench);
+      EXPECT_EQ(again.exitStatus, 0) << c.name << "\n" << again.out;
+      EXPECT_EQ(setRequests(again), "") << c.name;
+    } else {
+      const std::string after = ctl.run({"show"}, c.bench).out;
+      EXPECT_EQ(after == before, c.exitStatus != 3) << c.name << "\n" << before << after;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A shell under the simulator that runs tqvlkaectl as script says (CTL
+// stands for it, DIR for the run's directory).
+SimResult shellRun(const Ctl& ctl, const std::string& script, const std::string& bench) {
+  return ctl.run({"-c", replaced(script, "CTL", TQ_CTL_PATH)}, bench, "/bin/sh");
+}
+
+// The position of the first log line that starts with prefix; log size
+// when none does.
+std::size_t firstLine(const SimResult& run, const std::string& prefix) {
+  for (std::size_t i = 0; i < run.log.size(); ++i) {
+    if (run.log[i].rfind(prefix, 0) == 0) return i;
+  }
+  return run.log.size();
+}
+
+// A signal after the first write, while apply waits for a value that the
+// driver does not keep: the write is put back, and the run says why.
+TEST(CtlApply, ASignalBetweenWritesPutsBackWhatWasWritten) {
+  for (const char* signal : {"INT", "TERM", "HUP"}) {
+    Ctl ctl;
+    ctl.write("f.ini", kFiveEntries);
+    const SimResult result = shellRun(
+        ctl,
+        "CTL apply --verify-timeout 30 DIR/f.ini & "
+        "until grep -q req=0x200109 \"$TQSIM_LOG\"; do sleep 0.01; done; "
+        "kill -" + std::string(signal) + " $!; wait $!",
+        kApplyBench + "fault ioctl req=0x200109 from=1 times=1 discard\n");
+    EXPECT_EQ(result.exitStatus, 1) << signal << result.out << result.err;
+    EXPECT_EQ(setRequests(result), "tq0:0:13fff7=e8030000 tq0:0:13fff7=0a000000 ") << signal;
+    EXPECT_NE(result.out.find("DIR/f.ini:2: 1a5_0_linkspeed: apply stops: interrupted by SIG" +
+                              std::string(signal) + "\n"),
+              std::string::npos)
+        << result.out;
+  }
+}
+
+// A value the driver answers but does not keep: after the timeout the run
+// fails, and what it wrote before is put back.
+TEST(CtlApply, AValueNotKeptFailsAfterTheTimeout) {
+  Ctl ctl;
+  ctl.write("f.ini", kFiveEntries);
+  const SimResult result =
+      ctl.run({"apply", "--json", "--verify-timeout", "0.2", "DIR/f.ini"},
+              kApplyBench + "fault ioctl req=0x200109 from=2 times=1 discard\n");
+  EXPECT_EQ(result.exitStatus, 1) << result.out;
+  EXPECT_EQ(setRequests(result),
+            "tq0:0:13fff7=e8030000 tq0:1:13fff7=64000000 tq0:1:13fff7=0a000000 "
+            "tq0:0:13fff7=0a000000 ");
+  EXPECT_NE(result.out.find("\"failure\":{\"key\":\"1a5_1_linkspeed\",\"line\":3,\"serial\":"
+                            "\"1a5\",\"port\":1,\"property\":\"linkspeed\",\"code\":null,"
+                            "\"report\":\"the driver answered the write but reads back 10, not "
+                            "100, 0.2 s after it\"},\"rolled_back\":true,"
+                            "\"rollback_failures\":[]"),
+            std::string::npos)
+      << result.out;
+}
+
+// The run lock: while another program holds it, apply and store wait (and
+// say so), and apply --no-wait gives up; the holder's release comes before
+// every write.
+TEST(CtlApply, TheRunLockKeepsAppliesAndStoresApart) {
+  const std::string kWaiting =
+      "tqvlkaectl: waiting for the lock on DIR/run/tq-vlnk/apply.lock held by another apply or "
+      "store\n";
+  struct Case {
+    std::string command;
+    int exitStatus;
+    std::string err;
+  } cases[] = {
+      {"apply DIR/f.ini", 0, kWaiting},
+      {"store DIR/f.ini", 0, kWaiting},
+      {"apply --no-wait DIR/f.ini", 2,
+       "tqvlkaectl: DIR/run/tq-vlnk/apply.lock: another apply or store holds the lock "
+       "(--no-wait: not waiting)\n"},
+  };
+  for (const Case& c : cases) {
+    Ctl ctl;
+    ctl.write("f.ini", kFiveEntries);
+    ctl.write("run/tq-vlnk/apply.lock", "");
+    const SimResult result = shellRun(
+        ctl,
+        "exec 9>DIR/run/tq-vlnk/apply.lock; flock -x 9; "
+        "CTL " + c.command + " 9>&- 2>DIR/err.txt & "
+        "until grep -q lock DIR/err.txt 2>/dev/null; do sleep 0.01; done; "
+        "echo holder releases >>\"$TQSIM_LOG\"; exec 9>&-; wait $!; s=$?; "
+        "cat DIR/err.txt >&2; exit $s",
+        kApplyBench);
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.command << result.out << result.err;
+    EXPECT_EQ(result.err, c.err) << c.command;
+    EXPECT_LT(firstLine(result, "holder releases"), firstLine(result, "ioctl "))
+        << c.command;
+  }
+}
+
+// Two applies at once: one makes all its writes before the other makes any.
+TEST(CtlApply, TwoAppliesAtOnceNeverInterleave) {
+  Ctl ctl;
+  ctl.write("f.ini", kFiveEntries);
+  ctl.write("g.ini", replaced(replaced(kFiveEntries, "=1000", "=10"), "=9000", "=1500"));
+  const SimResult result = shellRun(
+      ctl, "CTL apply DIR/f.ini >/dev/null & CTL apply DIR/g.ini >/dev/null & wait", kApplyBench);
+  const std::string sets = setRequests(result);
+  const std::string fFirst = kFiveSets;
+  // g's values: 10 on 1a5 port 0, 1500 in 2b7's jumboframes; the rest are
+  // already what f wrote.
+  const std::string gAfterF = "tq0:0:13fff7=0a000000 tq1:0:13fff5=dc050000 ";
+  const std::string gFirst =
+      "tq0:1:13fff7=64000000 tq1:0:13fff5=dc050000 tq1:1:13fffe=02000000 tq1:2:13fff3=01000000 ";
+  const std::string fAfterG = "tq0:0:13fff7=e8030000 tq1:0:13fff5=28230000 ";
+  EXPECT_TRUE(sets == fFirst + gAfterF || sets == gFirst + fAfterG) << sets;
+}
+
+}  // namespace

@@ -73,7 +73,9 @@ for file in "$HERE"/scenarios/*.scn; do
   fi
   mkdir -p "$dir/reloc" "$dir/state/tq-vlnk"
   cp "$RELOC" "$dir/reloc/"
-  echo "sharedstatedir = $dir/state" >"$dir/reloc/tqrelocations.conf"
+  # The run state directory too: store's and apply's run lock.
+  printf 'sharedstatedir = %s/state\nrunstatedir = %s/run\n' "$dir" "$dir" \
+    >"$dir/reloc/tqrelocations.conf"
   [ -f "$dir/ini" ] && cp "$dir/ini" "$dir/state/tq-vlnk/tqvlkae.ini"
   {
     echo "--- transcript"

@@ -7,7 +7,8 @@
 #
 # The programs run under the simulated driver (SIM) with demo/bench.txt, and
 # the relocation library (RELOCATION) moves the settings directory into a
-# scratch directory holding demo/tqvlkae.ini, so nothing of the host is
+# scratch directory holding demo/tqvlkae.ini, and the run state directory
+# (apply's and store's lock) into the same, so nothing of the host is
 # touched.
 # - A page's examples are ``` blocks (an indented paragraph would join its
 #   lines); a command is a "# " line of such a block; the lines after it up to
@@ -36,7 +37,8 @@ fail() {
 # the simulated driver with the relocated settings directory.
 mkdir -p "$scratch/bin" "$scratch/state/tq-vlnk"
 cp "$RELOCATION" "$scratch/libtqrelocations.so.0"
-echo "sharedstatedir = $scratch/state" >"$scratch/tqrelocations.conf"
+printf 'sharedstatedir = %s/state\nrunstatedir = %s/run\n' "$scratch" "$scratch" \
+  >"$scratch/tqrelocations.conf"
 for program in "$TOOL" "$CTL"; do
   cat >"$scratch/bin/$(basename "$program")" <<WRAPPER
 #!/bin/sh
