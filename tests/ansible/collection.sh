@@ -29,12 +29,12 @@ for member in README.md plugins/modules/settings.py plugins/modules/info.py plug
   grep -qx "$member" <<<"$members" || { echo "$archive lacks $member"; exit 1; }
 done
 
-# Every option of the argument spec is documented, and documented only
-# when the module takes it (ansible-doc renders "- NAME" per option under
+# Every option the module takes is documented, and an option is documented
+# only when the module takes it (ansible-doc renders "- NAME" per option under
 # OPTIONS); examples and return values are rendered too.
 for module in settings info; do
   doc=$(ansible-doc "tqvlkae.bench.$module")
-  spec=$(python3 - "$collection/plugins/modules/$module.py" <<'PY'
+  taken=$(python3 - "$collection/plugins/modules/$module.py" <<'PY'
 import ast, sys
 tree = ast.parse(open(sys.argv[1]).read())
 names = set()
@@ -47,7 +47,7 @@ PY
 )
   documented=$(awk '/^OPTIONS/ { on = 1; next } /^[A-Z][A-Z ]*:?$/ { on = 0 } on' <<<"$doc" |
     sed -n 's/^[-=] \([a-z_]*\)$/\1/p' | sort | tr '\n' ' ' | sed 's/ $//')
-  [ "$documented" = "$spec" ] || { echo "$module: documented options '$documented', taken '$spec'"; exit 1; }
+  [ "$documented" = "$taken" ] || { echo "$module: documented options '$documented', taken '$taken'"; exit 1; }
   for part in EXAMPLES: "RETURN VALUES:"; do
     grep -q "^$part" <<<"$doc" || { echo "$module: ansible-doc shows no $part"; exit 1; }
   done
