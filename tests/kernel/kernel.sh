@@ -26,11 +26,12 @@ header_packages() {
     awk '$1 == "Depends:" && $2 ~ /^linux-(headers|kbuild)-/ { print $2 }'
 }
 
-# Refreshes the package lists when that is possible here.
+# Refreshes the package lists when that is possible here, waiting for another
+# package manager's lock as the build scripts do.
 update_lists() {
   [ "$(id -u)" -eq 0 ] || return 1
   say "apt-get update"
-  DEBIAN_FRONTEND=noninteractive apt-get update -qq >/dev/null
+  (source "$ROOT/scripts/lib.sh" && tq_apt_get update -qq >/dev/null)
 }
 
 # Downloads the image and the headers of version into WORK/debs/version.
