@@ -241,10 +241,10 @@ for scenario in boot late; do
 done
 
 # What the boot unit's wait for udev (ExecStartPre=udevadm settle) costs:
-# its time in each boot, from the guest's systemd-analyze blame.
+# the unit's time in each boot, as the guest measured it.
 for scenario in boot late; do
-  say "boot $scenario: $(grep -m1 -o '[0-9.]*m\?s tqvlkaepropinit.service' "$WORK/console-$scenario.log" ||
-    echo "tqvlkaepropinit.service not in the blame list")"
+  say "boot $scenario: $(grep -m1 -o 'unit time.*' "$WORK/console-$scenario.log" ||
+    echo "the guest did not measure the unit")"
 done
 
 tq_compare "$expected" "$actual" boot sandbox bad-entry no-driver late-load resume
