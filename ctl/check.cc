@@ -86,10 +86,22 @@ class tChecker {
       : options_(options), source_(std::move(source)) {}
 
   int run(std::ostream& out) {
+    if (!collect()) return writeMissing(out);
+    if (options_.json) {
+      writeJson(out, true, summary());
+    } else {
+      writeText(out);
+    }
+    return errors_ > 0 ? kCtlFound : kCtlClean;
+  }
+
+  // Finds every problem, in line order; false when there is no file and
+  // nothing else to say.
+  bool collect() {
     if (!source_.bytes) {
       // Restore still runs the port pass, which --live checks.
       if (options_.live) checkEntries();
-      if (!portPassFails_) return writeMissing(out);
+      if (!portPassFails_) return false;
     }
     if (source_.bytes) {
       checkOwnership();
@@ -99,13 +111,10 @@ class tChecker {
     }
     std::stable_sort(problems_.begin(), problems_.end(),
                      [](const tProblem& a, const tProblem& b) { return a.line < b.line; });
-    if (options_.json) {
-      writeJson(out, true, summary());
-    } else {
-      writeText(out);
-    }
-    return errors_ > 0 ? kCtlFound : kCtlClean;
+    return true;
   }
+
+  std::size_t errors() const { return errors_; }
 
  private:
   void add(unsigned long line, tSeverity severity, std::string message,
@@ -503,6 +512,13 @@ int runCheck(const tCheckOptions& options, std::ostream& out) {
 
 int runCheck(const tCheckOptions& options, tSettingsSource source, std::ostream& out) {
   return tChecker(options, std::move(source)).run(out);
+}
+
+std::size_t countCheckErrors(tSettingsSource source, bool live) {
+  const tCheckOptions options{source.path, live, false};
+  tChecker checker(options, std::move(source));
+  checker.collect();
+  return checker.errors();
 }
 
 }  // namespace nTQVLKAET100

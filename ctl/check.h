@@ -9,6 +9,7 @@
 #ifndef CTL_CHECK_H_
 #define CTL_CHECK_H_
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 
@@ -28,6 +29,10 @@ int runCheck(const tCheckOptions& options, std::ostream& out);
 // The same on a file already read (options.file is not read again): what
 // store runs on the file it is about to rewrite.
 int runCheck(const tCheckOptions& options, tSettingsSource source, std::ostream& out);
+
+// The number of errors check finds in a file already read (what its
+// summary counts), with or without asking the driver; writes nothing.
+std::size_t countCheckErrors(tSettingsSource source, bool live);
 
 // The property name nearest to word by edit distance (letter case ignored).
 const char* nearestPropertyName(const std::string& word);

@@ -17,6 +17,7 @@
 #include "ctl/check.h"
 #include "ctl/diff.h"
 #include "ctl/exitStatus.h"
+#include "ctl/metrics.h"
 #include "ctl/propertyText.h"
 #include "ctl/runLock.h"
 #include "ctl/show.h"
@@ -48,6 +49,8 @@ const char kUsage[] =
     "  apply [--check] [--serial HEX]... [--verify-timeout SECONDS] [--no-wait] [FILE]\n"
     "                         write what differs from what restore would leave,\n"
     "                         read it back, put everything back on failure\n"
+    "  metrics [--output FILE] [FILE]\n"
+    "                         the bench against FILE as Prometheus metrics\n"
     "\n"
     "FILE defaults to the settings file that restore reads. Every command takes\n"
     "-h, --help, and --json (output for scripts). --version prints the version.\n"
@@ -79,6 +82,7 @@ enum tOption : unsigned {
   kSerial = 16,        // --serial HEX, repeatable
   kExistingOnly = 32,  // --existing-only
   kApply = 64,         // --check, --verify-timeout SECONDS, --no-wait
+  kOutput = 128,       // --output FILE
 };
 
 struct tCommand {
@@ -174,6 +178,23 @@ const tCommand kCommands[] = {
        options.wait = parsed.values.count("no-wait") == 0;
        return runApply(options, out, err);
      }},
+    {"metrics",
+     "Usage: tqvlkaectl metrics [--output FILE] [SETTINGS]\n"
+     "\n"
+     "Writes the state of the bench against SETTINGS in Prometheus' text format,\n"
+     "for the node exporter's textfile collector: per port property that restore\n"
+     "would set whether it holds that value (or could not be read), the devices\n"
+     "present or missing, check's error count, and the boot unit's last restore.\n"
+     "With --output the file is replaced whole (mode 0644), never half-written.\n"
+     "Nothing is written to a device. Exit status 0 when the metrics are written,\n"
+     "whatever they say, 2 for trouble.\n",
+     kFile | kOutput,
+     [](const tParsed& parsed, std::ostream& out, std::ostream&) {
+       return runMetrics(
+           {parsed.file,
+            parsed.values.count("output") ? parsed.values["output"].as<std::string>() : ""},
+           out);
+     }},
 };
 
 const tCommand* findCommand(const std::string& name) {
@@ -242,6 +263,10 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
         "how long a value may take to read back (default 2)")(
         "no-wait", "give up when another apply or store holds the run lock");
   }
+  if (command.options & kOutput) {
+    options.add_options()("output,o", po::value<std::string>()->value_name("FILE"),
+                          "write to FILE, replacing it whole");
+  }
   po::options_description all;
   all.add(options);
   po::positional_options_description positional;
@@ -267,6 +292,9 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
                  std::nullopt};
   if (values.count("file") && parsed.file.empty()) {
     return usageError(err, where, "the file name is empty");
+  }
+  if (values.count("output") && values["output"].as<std::string>().empty()) {
+    return usageError(err, where, "the output file name is empty");
   }
   if (values.count("serial")) {
     for (const std::string& serial : values["serial"].as<std::vector<std::string>>()) {

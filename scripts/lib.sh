@@ -81,8 +81,9 @@ TQ_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 TQ_MEMCHECK_PACKAGES=(valgrind)
 
 # The metrics tier (ctest label metrics): promtool checks the alert rules of
-# prometheus/ and runs their unit tests.
-TQ_METRICS_TIER_PACKAGES=(prometheus)
+# prometheus/ and runs their unit tests, and checks tqvlkaectl metrics'
+# output, which the node exporter then serves on the loopback address.
+TQ_METRICS_TIER_PACKAGES=(prometheus prometheus-node-exporter)
 
 # The ansible tier (ctest label ansible): the collection of ansible/ is built,
 # documented, linted and run against simulated benches with Debian's Ansible;

@@ -106,6 +106,8 @@ wants=$stage/etc/systemd/system/multi-user.target.wants
 [ -L "$wants/tqvlkaepropinit.service" ] || die "the package did not enable tqvlkaepropinit.service"
 ! ls "$stage"/etc/systemd/system/*.wants/tqvlkaepropinit-resume.service >/dev/null 2>&1 ||
   die "the package enabled the opt-in tqvlkaepropinit-resume.service"
+! ls "$stage"/etc/systemd/system/*.wants/tqvlkaectl-metrics.timer >/dev/null 2>&1 ||
+  die "the package enabled the opt-in tqvlkaectl-metrics.timer"
 
 # --- the units, checked in the root --------------------------------------------
 
@@ -115,13 +117,15 @@ dpkg-deb -x "$DEB" "$manuals"
 # Every unit the package ships, held to the same checks.
 mapfile -t units < <(cd "$manuals" && ls lib/systemd/system/*.service)
 [ "${#units[@]}" -ge 2 ] || die "the package holds ${#units[@]} units, expected the boot and the resume unit"
+# The timers are verified with them (exposure is a service's).
+mapfile -t timers < <(cd "$manuals" && ls lib/systemd/system/*.timer)
 # Documentation= is checked against the package's own manual pages.
 if ! MANPATH=$manuals/usr/share/man systemd-analyze verify --root="$stage" \
-  "${units[@]/#//}" >"$WORK/verify.log" 2>&1 || [ -s "$WORK/verify.log" ]; then
+  "${units[@]/#//}" "${timers[@]/#//}" >"$WORK/verify.log" 2>&1 || [ -s "$WORK/verify.log" ]; then
   cat "$WORK/verify.log" >&2
   die "systemd-analyze verify is not clean"
 fi
-say "systemd-analyze verify: clean (${units[*]##*/})"
+say "systemd-analyze verify: clean (${units[*]##*/} ${timers[*]##*/})"
 for unit in "${units[@]##*/}"; do
   if ! systemd-analyze security --offline=true --root="$stage" --threshold=35 \
     "$unit" >"$WORK/security.log" 2>&1; then
@@ -192,6 +196,8 @@ mkdir -p "$expected" "$actual"
   cat "$restore/log"
   echo "--- values"
   cat "$restore/values"
+  printf '%s\n' "--- record" result=success exit_status=0 "tqvlkae_last_restore_recorded 1" \
+    "tqvlkae_last_restore_success 1"
 } >"$expected/boot"
 printf '%s\n' "--- exit" 0 "--- driver log compared with the unit's" same >"$expected/sandbox"
 {
@@ -205,9 +211,11 @@ printf '%s\n' "--- exit" 0 "--- driver log compared with the unit's" same >"$exp
   cat "$bad/log"
   echo "--- values"
   cat "$bad/values"
+  printf '%s\n' "--- record" result=exit-code exit_status=1 "tqvlkae_last_restore_recorded 1" \
+    "tqvlkae_last_restore_success 0"
 } >"$expected/bad-entry"
 printf '%s\n' "--- starts" 0 "--- unit" "condition=no result=success is-failed=inactive" \
-  "--- failed units" >"$expected/no-driver"
+  "--- failed units" "--- record" none "tqvlkae_last_restore_recorded 0" >"$expected/no-driver"
 # A driver loaded after boot gets the same restore, once; so does a resume.
 cp "$expected/boot" "$expected/late-load"
 printf '%s\n' "--- starts" 1 "--- resume unit" "result=success" >"$expected/resume"

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "ctl/exposition.h"
 #include "ctl/jsonDocument.h"
 #include "ctl/terminalText.h"
 #include "ctl/textTable.h"
@@ -1073,6 +1074,76 @@ TEST(CtlApply, TwoAppliesAtOnceNeverInterleave) {
       "tq0:1:13fff7=64000000 tq1:0:13fff5=dc050000 tq1:1:13fffe=02000000 tq1:2:13fff3=01000000 ";
   const std::string fAfterG = "tq0:0:13fff7=e8030000 tq1:0:13fff5=28230000 ";
   EXPECT_TRUE(sets == fFirst + gAfterF || sets == gFirst + fAfterG) << sets;
+}
+
+// metrics: a sample per property the entries restore would apply leave set
+// (absent devices none, a repeated property once, with the last value), a
+// refused read told apart, and the boot unit's record read, never invented.
+TEST(CtlMetrics, SamplesSayWhatRestoreWouldLeaveAndWhatWasRead) {
+  const std::string kLinkspeed0 =
+      "tqvlkae_setting_in_sync{serial=\"1a5\",port=\"0\",property=\"linkspeed\"} ";
+  struct tRow {
+    std::string bench;  // after kBench
+    std::string settings;
+    std::string record;  // empty: none
+    std::vector<std::string> lines;
+    std::vector<std::string> notLines;
+  };
+  const std::vector<tRow> rows = {
+      {"value tq0 port=0 prop=0x13fff7 hex=64000000\n",
+       "[PortSetting]\n1a5_0_linkspeed=1000\n3c9_0_linkspeed=10\n1A5_0_LinkSpeed=100\n",
+       "result=success\nexit_status=0\n",
+       {kLinkspeed0 + "1", "tqvlkae_settings_entries 3", "tqvlkae_settings_out_of_sync 0",
+        "tqvlkae_device_present{serial=\"3c9\"} 0", "tqvlkae_device_present{serial=\"2b7\"} 1",
+        "tqvlkae_last_restore_recorded 1", "tqvlkae_last_restore_success 1"},
+       {"serial=\"3c9\",port", "tqvlkae_setting_read_refused", kLinkspeed0 + "0"}},
+      {"fault ioctl req=0x20010a port=0 prop=0x13fff7 from=2 times=1 status=-52005:1:ae_port.c\n",
+       "[PortSetting]\n1a5_0_linkspeed=1000\n2b7_1_linkspeed=10\n",
+       "result=exit-code\nexit_status=1\n",
+       {"tqvlkae_setting_read_refused{serial=\"1a5\",port=\"0\",property=\"linkspeed\"} 1",
+        "tqvlkae_setting_in_sync{serial=\"2b7\",port=\"1\",property=\"linkspeed\"} 0",
+        "tqvlkae_settings_out_of_sync 2", "tqvlkae_last_restore_success 0"},
+       {kLinkspeed0}},
+      // A success word with a failing status, or no result, is no success.
+      {"",
+       "[PortSetting]\n1a5_0_linkspeed=1000\n",
+       "result=success\nexit_status=1\n",
+       {"tqvlkae_last_restore_success 0"},
+       {}},
+      {"",
+       "[PortSetting]\nbad key\n",
+       "exit_status=0\n",
+       {"tqvlkae_last_restore_recorded 0", "tqvlkae_settings_check_errors 1"},
+       {"tqvlkae_last_restore_success", "tqvlkae_setting_in_sync"}},
+  };
+  for (const tRow& row : rows) {
+    Ctl ctl;
+    ctl.write(kDefaultFile, row.settings);
+    if (!row.record.empty()) ctl.write("run/tq-vlnk/last-restore", row.record);
+    const SimResult result = ctl.run({"metrics"}, kBench + row.bench);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    const std::string out = "\n" + result.out;
+    for (const std::string& line : row.lines) {
+      EXPECT_NE(out.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << out;
+    }
+    for (const std::string& text : row.notLines) {
+      EXPECT_EQ(out.find(text), std::string::npos) << text << " in\n" << out;
+    }
+  }
+  Ctl ctl;
+  const SimResult unwritable = ctl.run({"metrics", "--output", "DIR/none/tqvlkae.prom"});
+  EXPECT_EQ(unwritable.exitStatus, 2);
+  EXPECT_EQ(unwritable.err, "tqvlkaectl: DIR/none/tqvlkae.prom: No such file or directory\n");
+}
+
+TEST(CtlMetrics, LabelValuesAndHelpAreEscaped) {
+  EXPECT_EQ(nTQVLKAET100::escapeLabelValue("a\\b\"c\nd"), "a\\\\b\\\"c\\nd");
+  std::ostringstream out;
+  nTQVLKAET100::writeExposition(
+      out, {{"x", "help \\ \"q\"\nend", "gauge", {{{{"l", "\""}, {"m", "v"}}, 0.5}, {{}, 3}}},
+            {"empty", "left out", "gauge", {}}});
+  EXPECT_EQ(out.str(),
+            "# HELP x help \\\\ \"q\"\\nend\n# TYPE x gauge\nx{l=\"\\\"\",m=\"v\"} 0.5\nx 3\n");
 }
 
 }  // namespace

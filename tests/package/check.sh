@@ -28,12 +28,14 @@ files=$(dpkg-deb -c "$DEB" | awk '{ print $6 }')
 for wanted in ./usr/sbin/tqvlkaepropinit ./usr/sbin/tqvlkaectl \
   ./lib/systemd/system/tqvlkaepropinit.service \
   ./lib/systemd/system/tqvlkaepropinit-resume.service \
+  ./lib/systemd/system/tqvlkaectl-metrics.service ./lib/systemd/system/tqvlkaectl-metrics.timer \
   ./lib/udev/rules.d/70-tqvlkaepropinit.rules \
   ./usr/share/man/man8/tqvlkaepropinit.8.gz \
   ./usr/share/man/man5/tqvlkae.ini.5.gz ./usr/share/man/man8/tqvlkaectl.8.gz \
   ./usr/share/bash-completion/completions/tqvlkaepropinit \
   ./usr/share/bash-completion/completions/tqvlkaectl \
   ./usr/share/doc/tqvlkaepropinit/examples/tqvlkae.ini \
+  ./usr/share/doc/tqvlkaepropinit/examples/tqvlkae-rules.yml \
   ./usr/share/doc/tqvlkaepropinit/copyright; do
   grep -qx "$wanted" <<<"$files" || {
     echo "missing from the package: $wanted"

@@ -36,6 +36,14 @@ unit_state() {
 		"is-failed=$(systemctl is-failed "$unit")"
 }
 
+# The unit's record of its last run (ExecStopPost), and what tqvlkaectl
+# metrics makes of it (after driver_state: metrics sends read requests).
+record_state() {
+	echo "--- record"
+	cat /run/tq-vlnk/last-restore 2>/dev/null || echo none
+	tqvlkaectl metrics | grep -E '^tqvlkae_last_restore_(recorded|success) '
+}
+
 # Waits until the unit has started once more than $1 times counted before
 # and has finished, then a while longer to see whether it starts again.
 wait_for_run() {
@@ -78,6 +86,7 @@ boot)
 	} >&3
 	unit_time boot
 	cp /proc/tqtest/log /run/unit.log
+	record_state >&3 2>&1
 
 	# The same restore without the sandbox, by hand, on the same devices
 	# (no new device, so the unit is not started again): the driver log
@@ -103,6 +112,7 @@ boot)
 		echo "--- journal"
 		journalctl -b -q -t tqvlkaepropinit -o cat
 		driver_state
+		record_state
 	} >&3 2>&1
 	;;
 late)
@@ -113,6 +123,7 @@ late)
 		unit_state
 		echo "--- failed units"
 		systemctl list-units --failed --no-legend --plain
+		record_state
 	} >&3 2>&1
 
 	{
@@ -124,6 +135,7 @@ late)
 		unit_time late-load
 		unit_state
 		driver_state
+		record_state
 	} >&3 2>&1
 
 	# As after a resume from sleep, when the opt-in unit is enabled: one
