@@ -53,13 +53,15 @@ const char kUsage[] =
     "                         the bench against FILE as Prometheus metrics\n"
     "\n"
     "FILE defaults to the settings file that restore reads. Every command takes\n"
-    "-h, --help, and --json (output for scripts). --version prints the version.\n"
+    "-h, --help, and all but metrics --json (output for scripts). --version\n"
+    "prints the version.\n"
     "\n"
     "Exit status: 0 nothing found (store: stored, or nothing to change); 1\n"
     "errors in the file, entries out of sync or properties refused (store:\n"
     "nothing written); 2 trouble (usage, a file that cannot be read or written,\n"
     "devices that cannot be listed). apply: 0 at the target, 1 failed and put\n"
-    "back, 2 refused before writing, 3 the rollback failed too.\n";
+    "back, 2 refused before writing, 3 the rollback failed too. metrics: 0\n"
+    "written, whatever the drift.\n";
 
 // What a command's handler gets: the parsed options and its file.
 struct tParsed {
