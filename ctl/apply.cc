@@ -32,9 +32,12 @@ class tApply {
   int run() {
     std::unique_ptr<tRunLock> lock;
     if (!options_.check) lock = std::make_unique<tRunLock>(options_.wait, err_);
-    tSettingsSource source = readSettingsSource(options_.file);
-    if (refusedByCheck(source)) return kCtlTrouble;
+    const tSettingsSource source = readSettingsSource(options_.file);
+    // One view of the bench for check and the target: the devices are
+    // listed once, each opened once, each size asked once, and the plan
+    // stands on what check judged.
     tBenchView bench;
+    if (refusedByCheck(source, bench)) return kCtlTrouble;
     if (bench.listFailure()) {
       throw tCtlTrouble("the AE devices cannot be listed: " + bench.listFailure()->report);
     }
@@ -43,8 +46,8 @@ class tApply {
     const tSettingsSection* section = portSettings(source.lines);
     const tTargetState target = settleTarget(bench, section ? *section : none, options_.serials);
     if (target.stopEntry != tTargetState::kNone) {
-      // check --live found no error, yet restore would stop: the bench
-      // changed in between.
+      // check --live found no error, yet restore would stop: the two
+      // disagree, and nothing is written on such a plan.
       throw tCtlTrouble(
           source.path + ":" + std::to_string(target.plans[target.stopEntry].failure->line) +
           ": restore would stop here: " + target.plans[target.stopEntry].failure->report +
@@ -68,9 +71,11 @@ class tApply {
  private:
   // The errors check --live finds refuse the run; check's findings are
   // shown as check shows them.
-  bool refusedByCheck(const tSettingsSource& source) {
+  bool refusedByCheck(const tSettingsSource& source, tBenchView& bench) {
     std::ostringstream findings;
-    if (runCheck({source.path, true, options_.json}, source, findings) == kCtlClean) return false;
+    if (runCheck({source.path, true, options_.json}, source, findings, &bench) == kCtlClean) {
+      return false;
+    }
     const std::string summary =
         terminalText(source.path) +
         ": apply refuses a file in which check finds errors; nothing written";

@@ -82,8 +82,8 @@ bool fitsSomeSize(const tSettingsEntry& entry) {
 
 class tChecker {
  public:
-  tChecker(const tCheckOptions& options, tSettingsSource source)
-      : options_(options), source_(std::move(source)) {}
+  tChecker(const tCheckOptions& options, const tSettingsSource& source, tBenchView* bench)
+      : options_(options), source_(source), bench_(bench) {}
 
   int run(std::ostream& out) {
     if (!collect()) return writeMissing(out);
@@ -237,9 +237,13 @@ class tChecker {
   void checkEntries() {
     const tSettingsSection* section = portSettings(source_.lines);
     entries_ = section != nullptr ? section->entries.size() : 0;
-    std::unique_ptr<tBenchView> bench;
+    tBenchView* bench = nullptr;
     if (options_.live) {
-      bench = std::make_unique<tBenchView>();
+      if (bench_ == nullptr) {
+        ownBench_ = std::make_unique<tBenchView>();
+        bench_ = ownBench_.get();
+      }
+      bench = bench_;
       if (!bench->trouble().empty() && !bench->driverMissing()) {
         throw tCtlTrouble(bench->trouble());
       }
@@ -248,7 +252,7 @@ class tChecker {
       }
     }
     for (std::size_t i = 0; i < entries_; ++i) {
-      if (!checkEntry(section->entries[i], bench.get())) {
+      if (!checkEntry(section->entries[i], bench)) {
         stopsAt(section->entries[i].line, laterEntries(section->entries.size() - i - 1) +
                                               " and the port pass would not be applied");
       }
@@ -475,7 +479,9 @@ class tChecker {
   }
 
   const tCheckOptions& options_;
-  tSettingsSource source_;
+  const tSettingsSource& source_;
+  tBenchView* bench_;                     // live: the view asked
+  std::unique_ptr<tBenchView> ownBench_;  // when the caller gave none
   std::vector<tProblem> problems_;
   std::size_t errors_ = 0;
   std::size_t warnings_ = 0;
@@ -510,8 +516,9 @@ int runCheck(const tCheckOptions& options, std::ostream& out) {
   return runCheck(options, readSettingsSource(options.file), out);
 }
 
-int runCheck(const tCheckOptions& options, tSettingsSource source, std::ostream& out) {
-  return tChecker(options, std::move(source)).run(out);
+int runCheck(const tCheckOptions& options, const tSettingsSource& source, std::ostream& out,
+             tBenchView* bench) {
+  return tChecker(options, source, bench).run(out);
 }
 
 std::size_t countCheckErrors(tSettingsSource source, bool live) {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ctl/settingsSource.h"
+#include "restore/benchView.h"
 
 namespace nTQVLKAET100 {
 
@@ -27,8 +28,12 @@ struct tCheckOptions {
 int runCheck(const tCheckOptions& options, std::ostream& out);
 
 // The same on a file already read (options.file is not read again): what
-// store runs on the file it is about to rewrite.
-int runCheck(const tCheckOptions& options, tSettingsSource source, std::ostream& out);
+// store runs on the file it is about to rewrite. With live, bench is the
+// view that check asks (and fills: devices opened, sizes queried), so that
+// apply plans its writes on what check saw and asks the driver nothing twice;
+// null: a view of its own.
+int runCheck(const tCheckOptions& options, const tSettingsSource& source, std::ostream& out,
+             tBenchView* bench = nullptr);
 
 // The number of errors check finds in a file already read (what its
 // summary counts), with or without asking the driver; writes nothing.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ctl/terminalText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -28,6 +29,11 @@ void escapeBytes(const std::string& bytes, std::size_t at, std::size_t count, st
 }  // namespace
 
 std::string terminalText(const std::string& bytes, std::size_t limit) {
+  // Most text is printable ASCII within the limit: copied as it is.
+  if (bytes.size() <= limit &&
+      std::all_of(bytes.begin(), bytes.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
+    return bytes;
+  }
   std::string out;
   std::vector<tPiece> pieces;
   for (std::size_t at = 0; at < bytes.size();) {

@@ -572,6 +572,9 @@ TEST(Ctl, TerminalTextEscapesAndShortens) {
        "2J, bytes \xff\xc3(",
        400, "csi \\xc2\\x9b2J, bytes \\xff\\xc3("},
       {std::string(100, 'a'), 20, "aaaaaaaaaa[... 80 bytes ...]aaaaaaaaaa"},
+      // Printable ASCII at the limit stays whole; one byte more is cut.
+      {std::string(20, '~'), 20, std::string(20, '~')},
+      {std::string(21, ' '), 20, std::string(10, ' ') + "[... 1 bytes ...]" + std::string(10, ' ')},
       {std::string(20, '\x01'), 10, "\\x01[... 18 bytes ...]\\x01"},
       {"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9", 9,
        "\xc3\xa9\xc3\xa9[... 4 bytes ...]\xc3\xa9\xc3\xa9"},
