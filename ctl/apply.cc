@@ -35,9 +35,9 @@ class tApply {
     tSettingsSource source = readSettingsSource(options_.file);
     if (refusedByCheck(source)) return kCtlTrouble;
     tBenchView bench;
-    if (bench.listFailure()) {
-      throw tCtlTrouble("the AE devices cannot be listed: " + bench.listFailure()->report);
-    }
+    // The driver not loaded is trouble, as for diff: "nothing to change"
+    // would claim a bench that is not there.
+    if (!bench.trouble().empty()) throw tCtlTrouble(bench.trouble());
     requireSerials(bench);
     const tSettingsSection none{0, "", {}};
     const tSettingsSection* section = portSettings(source.lines);
