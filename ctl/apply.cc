@@ -38,9 +38,9 @@ class tApply {
     // stands on what check judged.
     tBenchView bench;
     if (refusedByCheck(source, bench)) return kCtlTrouble;
-    if (bench.listFailure()) {
-      throw tCtlTrouble("the AE devices cannot be listed: " + bench.listFailure()->report);
-    }
+    // Devices that cannot be listed, or no driver at all, are trouble, as
+    // for diff: "nothing to change" would claim a bench that is not there.
+    if (!bench.trouble().empty()) throw tCtlTrouble(bench.trouble());
     requireSerials(bench);
     const tSettingsSection none{0, "", {}};
     const tSettingsSection* section = portSettings(source.lines);

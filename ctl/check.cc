@@ -26,6 +26,7 @@
 #include "restore/entryPlan.h"
 #include "settings/portSettingSection.h"
 #include "settings/settingKey.h"
+#include "tqapal/posixCalls.h"
 
 namespace nTQVLKAET100 {
 
@@ -136,11 +137,8 @@ class tChecker {
   // the devices at boot.
   void checkOwnership() {
     const std::string& path = source_.path;
-    const std::size_t slash = path.rfind('/');
-    const std::string dir =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     checkWritable(path, "the settings file", false);
-    checkWritable(dir, "the directory of the settings file", true);
+    checkWritable(nTQAPAL000::directoryOf(path), "the directory of the settings file", true);
   }
 
   void checkWritable(const std::string& path, const std::string& what, bool isDirectory) {
@@ -512,8 +510,8 @@ const char* nearestPropertyName(const std::string& word) {
   return nearest;
 }
 
-int runCheck(const tCheckOptions& options, std::ostream& out) {
-  return runCheck(options, readSettingsSource(options.file), out);
+int runCheck(const tCheckOptions& options, std::ostream& out, std::ostream& err) {
+  return runCheck(options, readSettingsSource(options.file, err), out);
 }
 
 int runCheck(const tCheckOptions& options, const tSettingsSource& source, std::ostream& out,

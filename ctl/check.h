@@ -24,8 +24,9 @@ struct tCheckOptions {
   bool json = false;
 };
 
-// Returns the exit status (ctl/exitStatus.h); throws for trouble.
-int runCheck(const tCheckOptions& options, std::ostream& out);
+// Returns the exit status (ctl/exitStatus.h); throws for trouble. Says on
+// err when another program's lock keeps it waiting for the file.
+int runCheck(const tCheckOptions& options, std::ostream& out, std::ostream& err);
 
 // The same on a file already read (options.file is not read again): what
 // store runs on the file it is about to rewrite. With live, bench is the

@@ -105,8 +105,8 @@ const tCommand kCommands[] = {
      "Exit status 0 when no error is found (restore would run through), 1 when\n"
      "one is, 2 for trouble.\n",
      kFile | kJson | kLive,
-     [](const tParsed& parsed, std::ostream& out, std::ostream&) {
-       return runCheck({parsed.file, parsed.values.count("live") != 0, parsed.json}, out);
+     [](const tParsed& parsed, std::ostream& out, std::ostream& err) {
+       return runCheck({parsed.file, parsed.values.count("live") != 0, parsed.json}, out, err);
      }},
     {"show",
      "Usage: tqvlkaectl show [--json] [--serial HEX]...\n"
@@ -127,8 +127,8 @@ const tCommand kCommands[] = {
      "entry is in sync (or names an absent device, which restore skips), 1 when\n"
      "one is not, 2 for trouble.\n",
      kFile | kJson | kSerial,
-     [](const tParsed& parsed, std::ostream& out, std::ostream&) {
-       return runDiff({parsed.file, parsed.json, parsed.serials}, out);
+     [](const tParsed& parsed, std::ostream& out, std::ostream& err) {
+       return runDiff({parsed.file, parsed.json, parsed.serials}, out, err);
      }},
     {"store",
      "Usage: tqvlkaectl store [--dry-run] [--existing-only] [--json] [--serial HEX]... [FILE]\n"
@@ -152,7 +152,7 @@ const tCommand kCommands[] = {
        if (parsed.values.count("dry-run") == 0) lock.emplace(true, err);
        return runStore({parsed.file, parsed.values.count("dry-run") != 0, parsed.serials,
                         parsed.json, parsed.values.count("existing-only") != 0},
-                       out);
+                       out, err);
      }},
     {"apply",
      "Usage: tqvlkaectl apply [--check] [--json] [--serial HEX]... [--verify-timeout SECONDS]\n"

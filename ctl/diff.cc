@@ -9,6 +9,7 @@
 #include "ctl/exitStatus.h"
 #include "ctl/jsonDocument.h"
 #include "ctl/liveValue.h"
+#include "ctl/propertyText.h"
 #include "ctl/settingsSource.h"
 #include "ctl/terminalText.h"
 #include "ctl/textTable.h"
@@ -48,14 +49,15 @@ struct tDiffRow {
   tPropertyValue restore;
   tLiveValue live;
   std::string note;
+  std::string device;  // the node of the device restore sends the entry to, when present
 };
 
 class tDiff {
  public:
-  explicit tDiff(const tDiffOptions& options) : options_(options) {}
+  tDiff(const tDiffOptions& options, std::ostream& err) : options_(options), err_(err) {}
 
   int run(std::ostream& out) {
-    source_ = readSettingsSource(options_.file);
+    source_ = readSettingsSource(options_.file, err_);
     if (!source_.bytes) {
       return writeNothing(out, "no settings file: nothing would be applied");
     }
@@ -104,6 +106,9 @@ class tDiff {
       }
       const tEntryPlan& plan = target.plans[i];
       row.target = plan.parsed;
+      if (plan.deviceIndex < bench.devices().size()) {
+        row.device = bench.devices()[plan.deviceIndex].node;
+      }
       if (plan.step == tPlanStep::kAbsent) {
         row.state = tEntryState::kAbsent;
         row.note = "no AE device has this serial: restore skips the entry";
@@ -114,8 +119,24 @@ class tDiff {
       } else {
         compare(row, plan, target.values.at(target.valueOf[i]), bench);
       }
+      if (!row.device.empty()) noteRepeatedSerial(row, bench);
       rows_.push_back(std::move(row));
     }
+  }
+
+  // With a repeated serial, which of its devices the entry reaches: the
+  // first listed, as restore's lookup finds it.
+  static void noteRepeatedSerial(tDiffRow& row, const tBenchView& bench) {
+    std::string others;
+    for (const tAeDevice& device : bench.devices()) {
+      if (device.serial == row.target.serialNumber && device.node != row.device) {
+        others += (others.empty() ? "" : ", ") + device.node;
+      }
+    }
+    if (others.empty()) return;
+    row.note += std::string(row.note.empty() ? "" : "; ") + "reaches " + row.device +
+                " (restore's first device of serial " + hexText(row.target.serialNumber) +
+                "), not " + others;
   }
 
   void compare(tDiffRow& row, const tEntryPlan& plan, const tApplyTarget& left, tBenchView& bench) {
@@ -180,6 +201,7 @@ class tDiff {
       item["line"] = row.entry->line;
       setBytes(item, "key", row.entry->key);
       item["state"] = stateName(row.state);
+      if (!row.device.empty()) setBytes(item, "device", row.device);
       if (row.compared) {
         item["restore"] = row.restore.text;
         item["live"] = row.live.read ? tJson(row.live.value.text) : tJson(nullptr);
@@ -211,6 +233,7 @@ class tDiff {
   }
 
   const tDiffOptions& options_;
+  std::ostream& err_;
   tSettingsSource source_;
   std::vector<tDiffRow> rows_;
   std::string rejected_;  // the one line that stands for the table
@@ -218,8 +241,8 @@ class tDiff {
 
 }  // namespace
 
-int runDiff(const tDiffOptions& options, std::ostream& out) {
-  return tDiff(options).run(out);
+int runDiff(const tDiffOptions& options, std::ostream& out, std::ostream& err) {
+  return tDiff(options, err).run(out);
 }
 
 }  // namespace nTQVLKAET100

@@ -29,8 +29,9 @@ struct tDiffOptions {
 
 // Returns kCtlClean when every entry is in sync or names an absent device
 // (restore skips it, and there is no port to differ), kCtlFound when any
-// other is not (ctl/exitStatus.h); throws for trouble.
-int runDiff(const tDiffOptions& options, std::ostream& out);
+// other is not (ctl/exitStatus.h); throws for trouble. Says on err when
+// another program's lock keeps it waiting for the file.
+int runDiff(const tDiffOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace nTQVLKAET100
 

@@ -12,6 +12,8 @@
 #include <ostream>
 #include <string>
 
+#include "tqapal/posixCalls.h"
+
 namespace nTQVLKAET100 {
 
 class tRunLock {
@@ -21,7 +23,6 @@ class tRunLock {
   // throws tCtlTrouble. Throws tCtlTrouble when the lock file cannot be
   // made or locked.
   tRunLock(bool wait, std::ostream& err);
-  ~tRunLock();
   tRunLock(const tRunLock&) = delete;
   tRunLock& operator=(const tRunLock&) = delete;
 
@@ -31,7 +32,7 @@ class tRunLock {
  private:
   void lockOrWait(bool wait, std::ostream& err, const std::string& file);
 
-  int fd_ = -1;
+  nTQAPAL000::tDescriptor fd_;
 };
 
 }  // namespace nTQVLKAET100

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "ctl/exitStatus.h"
+#include "ctl/terminalText.h"
 #include "restore/failure.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/portSettingSection.h"
@@ -37,13 +38,13 @@ std::string unreadableReason(const std::string& path) {
   return error != 0 ? std::strerror(error) : std::string();
 }
 
-}  // namespace
-
-tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing) {
+tSettingsSource readSource(const std::string& file, std::ostream* notices, bool mayBeMissing) {
   tSettingsSource source;
   source.path = file.empty() ? settingsFilePath() : file;
+  const nTQAPAL000::tLockWaitNotice notice =
+      notices != nullptr ? settingsLockNotice(source.path, *notices) : nullptr;
   const std::optional<tRestoreFailure> failure =
-      captureFailure([&] { source.bytes = readSettingsBytes(source.path); });
+      captureFailure([&] { source.bytes = readSettingsBytes(source.path, notice); });
   if (failure) {
     const std::string reason = unreadableReason(source.path);
     throw tCtlTrouble(source.path + ": " + (reason.empty() ? failure->report : reason));
@@ -54,6 +55,24 @@ tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing) {
   }
   source.lines = readSettingsLines(source.bytes->data(), source.bytes->size());
   return source;
+}
+
+}  // namespace
+
+nTQAPAL000::tLockWaitNotice settingsLockNotice(const std::string& path, std::ostream& notices) {
+  return [path, &notices] {
+    notices << "tqvlkaectl: waiting for the lock on " << terminalText(path)
+            << " held by another program" << std::endl;
+  };
+}
+
+tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing) {
+  return readSource(file, nullptr, mayBeMissing);
+}
+
+tSettingsSource readSettingsSource(const std::string& file, std::ostream& notices,
+                                   bool mayBeMissing) {
+  return readSource(file, &notices, mayBeMissing);
 }
 
 const tSettingsSection* portSettings(const tSettingsLines& lines) {

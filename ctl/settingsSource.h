@@ -11,9 +11,11 @@
 #define CTL_SETTINGSSOURCE_H_
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "settings/settingsLines.h"
+#include "tqapal/posixCalls.h"
 
 namespace nTQVLKAET100 {
 
@@ -26,6 +28,15 @@ struct tSettingsSource {
 // file: the path given on the command line, empty for the default. With
 // mayBeMissing a missing named file is no trouble either (store creates it).
 tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing = false);
+
+// The same, saying on notices when another program's lock on the file keeps
+// the read waiting for more than a moment.
+tSettingsSource readSettingsSource(const std::string& file, std::ostream& notices,
+                                   bool mayBeMissing = false);
+
+// What a companion command says on notices when another program holds the
+// lock on the settings file at path for more than a moment.
+nTQAPAL000::tLockWaitNotice settingsLockNotice(const std::string& path, std::ostream& notices);
 
 // The section restore reads, as the reader keeps it, or null.
 const tSettingsSection* portSettings(const tSettingsLines& lines);

@@ -23,6 +23,9 @@ namespace {
 struct tShownDevice {
   tAeDevice device;
   std::vector<tLiveValue> values;  // port by port, in table order
+  // The node restore sends this serial's entries to when that is another
+  // device's (a repeated serial reaches the first listed); empty otherwise.
+  std::string restoreReaches;
 };
 
 std::string settingKey(const tAeDevice& device, std::uint32_t port, const tAeProperty& property) {
@@ -37,20 +40,30 @@ void writeText(std::ostream& out, const std::vector<tShownDevice>& shown, bool l
   }
   std::vector<tTableRow> devices;
   std::vector<tTableRow> values;
+  bool repeated = false;
   for (const tShownDevice& entry : shown) {
     const tAeDevice& device = entry.device;
     devices.push_back({hexText(device.serial), device.node, std::to_string(device.portCount),
                        hexText(device.pid)});
+    repeated = repeated || !entry.restoreReaches.empty();
     for (std::size_t i = 0; i < entry.values.size(); ++i) {
       const std::uint32_t port = static_cast<std::uint32_t>(i / kAePropertyCount);
       values.push_back(
           {settingKey(device, port, kAeProperties[i % kAePropertyCount]), entry.values[i].text()});
+      if (!entry.restoreReaches.empty()) {
+        values.back().push_back("read from " + device.node + "; restore sends this key to " +
+                                entry.restoreReaches);
+      }
     }
   }
   writeTable(out, {"SERIAL", "NODE", "PORTS", "PID"}, devices);
   if (values.empty()) return;
   out << '\n';
-  writeTable(out, {"KEY", "VALUE"}, values);
+  if (repeated) {
+    writeTable(out, {"KEY", "VALUE", "NOTE"}, values);
+  } else {
+    writeTable(out, {"KEY", "VALUE"}, values);
+  }
 }
 
 void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown,
@@ -63,6 +76,8 @@ void writeJson(std::ostream& out, const std::vector<tShownDevice>& shown,
     setBytes(item, "node", device.node);
     item["ports"] = device.portCount;
     item["pid"] = hexText(device.pid);
+    item["reachedByRestore"] = entry.restoreReaches.empty();
+    if (!entry.restoreReaches.empty()) setBytes(item, "restoreReaches", entry.restoreReaches);
     tJson& properties = item["properties"] = tJson::array();
     for (std::size_t i = 0; i < entry.values.size(); ++i) {
       const std::uint32_t port = static_cast<std::uint32_t>(i / kAePropertyCount);
@@ -102,7 +117,9 @@ int runShow(const tShowOptions& options, std::ostream& out) {
     }
     // Not read at all: the trouble below says why.
     if (bench.devices()[i].portCount > tBenchView::kMaxPortCount) continue;
-    shown.push_back({bench.devices()[i], readDeviceValues(bench, i)});
+    const std::size_t reached = bench.reach(bench.devices()[i].serial);
+    shown.push_back({bench.devices()[i], readDeviceValues(bench, i),
+                     reached != i ? bench.devices()[reached].node : std::string()});
     for (const tLiveValue& value : shown.back().values) refused = refused || !value.read;
   }
   const std::string trouble = bench.trouble();

@@ -22,6 +22,7 @@
 #include "restore/failure.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/replaceSettingsFile.h"
+#include "settings/settingKey.h"
 #include "settings/storeRewrite.h"
 #include "settings/unifiedDiff.h"
 #include "settings/valueText.h"
@@ -49,7 +50,7 @@ struct tStoreReport {
 
 class tStore {
  public:
-  explicit tStore(const tStoreOptions& options) : options_(options) {}
+  tStore(const tStoreOptions& options, std::ostream& err) : options_(options), err_(err) {}
 
   int run(std::ostream& out) {
     const int status = decide();
@@ -66,7 +67,7 @@ class tStore {
     report_.summary = settingsPath() + ": nothing written";
     if (!capture()) return kCtlFound;
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-      tSettingsSource source = readSettingsSource(options_.file, true);
+      tSettingsSource source = readSettingsSource(options_.file, err_, true);
       const std::string old = source.bytes.value_or(std::string());
       std::ostringstream findings;
       if (runCheck({source.path, false, false}, source, findings) != kCtlClean) {
@@ -81,6 +82,8 @@ class tStore {
         report_.summary = source.path + ": " + refusalText(rewrite.refusal) + "; nothing written";
         return kCtlFound;
       }
+      if (namesLeftOutValue(source)) return kCtlFound;
+      if (!restoreAppliesWhole(source.path, rewrite.bytes)) return kCtlFound;
       if (rewrite.bytes == old) {
         report_.outcome = "unchanged";
         report_.summary = source.path + ": nothing to change: " + counts();
@@ -99,6 +102,51 @@ class tStore {
       }
     }
     throw tCtlTrouble(settingsPath() + ": the file keeps changing while it is stored");
+  }
+
+  // Whether an entry of the file names a value that store leaves out: restore
+  // would write the entry's old value, not the one store read. Refused, with
+  // the entry's line.
+  bool namesLeftOutValue(const tSettingsSource& source) {
+    const tSettingsSection* section = portSettings(source.lines);
+    if (section == nullptr) return false;
+    for (const tSettingsEntry& entry : section->entries) {
+      const std::optional<tSettingKey> key = readSettingKey(entry.key);
+      if (!key) continue;
+      for (const tLeftOutValue& left : report_.rewrite.leftOut) {
+        if (left.value.serialNumber != key->serialNumber || left.value.port != key->port ||
+            left.value.propertyId != key->propertyId) {
+          continue;
+        }
+        report_.refusals.push_back(source.path + ":" + std::to_string(entry.line) + ": " +
+                                   entry.key + " keeps its old value: " + left.reason);
+      }
+    }
+    if (report_.refusals.empty()) return false;
+    report_.summary = source.path +
+                      ": store refuses: restore would write old values where store read values "
+                      "no settings line can carry; nothing written";
+    return true;
+  }
+
+  // Whether restore, on the bench as it is, would run through the file that
+  // store is about to write, so that it writes back what store captured: an
+  // entry that store leaves as it is (a port the device does not have, a
+  // value the property's size does not take, a value left out) can stop it.
+  // check --live of the new bytes decides; its findings are the refusal.
+  bool restoreAppliesWhole(const std::string& path, const std::string& bytes) {
+    tSettingsSource stored;
+    stored.path = path + " (as stored)";
+    stored.bytes = bytes;
+    stored.lines = readSettingsLines(bytes.data(), bytes.size());
+    std::ostringstream findings;
+    if (runCheck({stored.path, true, false}, stored, findings) == kCtlClean) return true;
+    std::istringstream lines(findings.str());
+    for (std::string line; std::getline(lines, line);) report_.refusals.push_back(line);
+    report_.summary = path +
+                      ": store refuses: restore would stop in the stored file and not write "
+                      "back what store read; nothing written";
+    return false;
   }
 
   // Reads every value; false (with the refusals noted) when the driver
@@ -226,7 +274,10 @@ class tStore {
   bool replace(const std::string& path, const std::string& old, const std::string& bytes) {
     bool replaced = false;
     const std::optional<tRestoreFailure> failure = captureFailure(
-        [&] { replaced = replaceSettingsFile(path, old, bytes) == tReplaceResult::kReplaced; });
+        [&] {
+          replaced = replaceSettingsFile(path, old, bytes, settingsLockNotice(path, err_)) ==
+                     tReplaceResult::kReplaced;
+        });
     if (failure) {
       throw tCtlTrouble(path + ": " + failure->report +
                         " (the file holds its old or its new content whole)");
@@ -239,14 +290,15 @@ class tStore {
   }
 
   const tStoreOptions& options_;
+  std::ostream& err_;
   std::vector<tCapturedValue> captured_;
   tStoreReport report_;
 };
 
 }  // namespace
 
-int runStore(const tStoreOptions& options, std::ostream& out) {
-  return tStore(options).run(out);
+int runStore(const tStoreOptions& options, std::ostream& out, std::ostream& err) {
+  return tStore(options, err).run(out);
 }
 
 }  // namespace nTQVLKAET100

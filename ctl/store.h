@@ -33,8 +33,9 @@ struct tStoreOptions {
 };
 
 // Returns kCtlClean when the values are stored (or nothing changes),
-// kCtlFound when store refuses (ctl/exitStatus.h); throws for trouble.
-int runStore(const tStoreOptions& options, std::ostream& out);
+// kCtlFound when store refuses (ctl/exitStatus.h); throws for trouble. Says
+// on err when another program's lock keeps it waiting for the file.
+int runStore(const tStoreOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace nTQVLKAET100
 

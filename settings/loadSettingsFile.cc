@@ -16,6 +16,7 @@
 #include "productpath/cSysqWrapper.h"
 #include "settings/boostInternals.h"
 #include "tqafa/FileLock.h"
+#include "tqapal/posixCalls.h"
 
 namespace nTQVLKAET100 {
 
@@ -23,18 +24,6 @@ namespace {
 
 // Directory kind of the product's stored settings.
 constexpr std::uint32_t kSettingsDirectoryKind = 18;
-
-// Closes the descriptor when the loader leaves, last of all.
-class DescriptorCloser {
- public:
-  explicit DescriptorCloser(int fd) : fd_(fd) {}
-  DescriptorCloser(const DescriptorCloser&) = delete;
-  DescriptorCloser& operator=(const DescriptorCloser&) = delete;
-  ~DescriptorCloser() { ::close(fd_); }
-
- private:
-  int fd_;
-};
 
 // Releases a taken lock on every exit; a failure to unlock must not replace
 // the exception that is already leaving.
@@ -66,12 +55,10 @@ class TextBuffer : public std::streambuf {
 std::size_t readWhole(int fd, char* buffer, std::size_t size) {
   std::size_t total = 0;
   while (total < size) {
-    const ssize_t count = ::read(fd, buffer + total, size - total);
+    const ssize_t count =
+        nTQAPAL000::retryInterrupted([&] { return ::read(fd, buffer + total, size - total); });
     if (count == 0) break;
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      throw std::runtime_error("The INI file could not be read.");
-    }
+    if (count < 0) throw std::runtime_error("The INI file could not be read.");
     total += static_cast<std::size_t>(count);
   }
   return total;
@@ -123,17 +110,18 @@ bool isMissingFileError(int errnoValue) {
   return errnoValue == ENOENT || errnoValue == ENOTDIR;
 }
 
-std::optional<std::string> readSettingsBytes(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd == -1) {
+std::optional<std::string> readSettingsBytes(const std::string& path,
+                                             const nTQAPAL000::tLockWaitNotice& notice) {
+  // Closed when the loader leaves, last of all.
+  const nTQAPAL000::tDescriptor fd(::open(path.c_str(), O_RDONLY));
+  if (fd.get() == -1) {
     if (isMissingFileError(errno)) return std::nullopt;
     throw std::runtime_error("The INI file could not be read.");
   }
-  DescriptorCloser closer(fd);
-  tqafa::FileLock lock(fd);
-  lock.lockShared();
+  tqafa::FileLock lock(fd.get());
+  lock.lockShared(notice);
   UnlockOnExit unlocker(lock);
-  return readAll(fd);
+  return readAll(fd.get());
 }
 
 bool readSettingsFile(const std::string& path, boost::property_tree::ptree& tree) {

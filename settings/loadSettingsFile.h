@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "tqapal/posixCalls.h"
+
 namespace nTQVLKAET100 {
 
 constexpr const char* kSettingsFileName = "tqvlkae.ini";
@@ -30,8 +32,11 @@ bool isMissingFileError(int errnoValue);
 
 // The bytes of the settings file at path, read whole under the shared lock;
 // nullopt when it is missing. Throws as readSettingsFile does for every other
-// failure. The checker reads the same bytes that restore parses.
-std::optional<std::string> readSettingsBytes(const std::string& path);
+// failure. The checker reads the same bytes that restore parses. notice is
+// called once when another program's lock keeps the reader waiting for more
+// than a moment (restore passes none and waits silently).
+std::optional<std::string> readSettingsBytes(
+    const std::string& path, const nTQAPAL000::tLockWaitNotice& notice = {});
 
 // Reads and parses the settings file at path into tree, which it replaces;
 // false (tree left empty) when the file is missing. Throws

@@ -13,6 +13,7 @@
 
 #include "error/JsonStatus.h"
 #include "tqapal/errors.h"
+#include "tqapal/posixCalls.h"
 
 namespace nTQVLKAET100 {
 
@@ -40,35 +41,9 @@ constexpr tqerr::ErrorLocation kSiteDirectorySync = {kFile, 12, kComponentTool, 
 // while it waited for the lock.
 constexpr int kLockAttempts = 100;
 
-// Records the error number of the call that just failed (read first: nothing
-// may run between the failing call and this); returns false.
-bool recordErrno(tStatus& status, const tqerr::ErrorLocation& site) {
-  const int failure = errno;
-  setCode(status, nTQAPAL000::mapErrno(failure), site);
-  return false;
-}
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() { reset(-1); }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int get() const { return fd_; }
-  // Hands the descriptor over without closing it.
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
+using nTQAPAL000::recordErrno;
+using nTQAPAL000::retryInterrupted;
+using Descriptor = nTQAPAL000::tDescriptor;
 
 // Where the file and its directory are: a symbolic link is followed to the
 // file it names.
@@ -87,10 +62,8 @@ bool resolve(const std::string& path, tPlace& place, tStatus& status) {
     place.file = target;
     std::free(target);
   }
+  place.directory = nTQAPAL000::directoryOf(place.file);
   const std::size_t slash = place.file.rfind('/');
-  place.directory = slash == std::string::npos ? "."
-                    : slash == 0               ? "/"
-                                               : place.file.substr(0, slash);
   place.name = place.file.substr(slash == std::string::npos ? 0 : slash + 1);
   return true;
 }
@@ -110,7 +83,8 @@ bool makeDirectories(const std::string& directory, tStatus& status) {
 
 // Opens the file (creating it, mode 0644, when absent) and takes the
 // exclusive lock on the inode that the path still names.
-int openLocked(const tPlace& place, struct stat& info, tStatus& status) {
+int openLocked(const tPlace& place, struct stat& info, const nTQAPAL000::tLockWaitNotice& notice,
+               tStatus& status) {
   for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
     const char* file = place.file.c_str();
     Descriptor fd(::open(file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
@@ -125,11 +99,9 @@ int openLocked(const tPlace& place, struct stat& info, tStatus& status) {
       setCode(status, tqapalerr_invalidParameter, kSiteNotRegular);
       return -1;
     }
-    int locked;
-    do {
-      locked = ::flock(fd.get(), LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) return recordErrno(status, kSiteLock);
+    if (nTQAPAL000::flockWaiting(fd.get(), LOCK_EX, notice) != 0) {
+      return recordErrno(status, kSiteLock);
+    }
     struct stat now;
     if (::lstat(file, &now) == 0 && now.st_dev == info.st_dev && now.st_ino == info.st_ino) {
       return fd.release();
@@ -159,8 +131,8 @@ bool holds(int fd, std::string_view expected, bool& same, tStatus& status) {
   char buffer[8192];
   std::size_t offset = 0;
   for (;;) {
-    const ssize_t count = ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(offset));
-    if (count < 0 && errno == EINTR) continue;
+    const ssize_t count = retryInterrupted(
+        [&] { return ::pread(fd, buffer, sizeof buffer, static_cast<off_t>(offset)); });
     if (count < 0) return recordErrno(status, kSiteRead);
     const std::size_t length = static_cast<std::size_t>(count);
     if (length == 0 || expected.size() - offset < length ||
@@ -174,8 +146,7 @@ bool holds(int fd, std::string_view expected, bool& same, tStatus& status) {
 
 bool writeWhole(int fd, std::string_view bytes, tStatus& status) {
   while (!bytes.empty()) {
-    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
-    if (count < 0 && errno == EINTR) continue;
+    const ssize_t count = retryInterrupted([&] { return ::write(fd, bytes.data(), bytes.size()); });
     if (count < 0) return recordErrno(status, kSiteWrite);
     bytes.remove_prefix(static_cast<std::size_t>(count));
   }
@@ -217,13 +188,14 @@ std::string writeTemporary(const tPlace& place, const struct stat& old, std::str
 }  // namespace
 
 tReplaceResult replaceSettingsFile(const std::string& path, std::string_view expectedOld,
-                                   std::string_view newBytes, tStatus& status) {
+                                   std::string_view newBytes, tStatus& status,
+                                   const nTQAPAL000::tLockWaitNotice& notice) {
   if (nTQAPAL000::isFatal(status)) return tReplaceResult::kFailed;
   tPlace place;
   if (!resolve(path, place, status)) return tReplaceResult::kFailed;
   struct stat old;
   // Held until the end, when closing it releases the lock.
-  Descriptor lock(openLocked(place, old, status));
+  Descriptor lock(openLocked(place, old, notice, status));
   if (lock.get() < 0) return tReplaceResult::kFailed;
   removeStaleTemporaries(place);
   bool same = false;
@@ -245,9 +217,11 @@ tReplaceResult replaceSettingsFile(const std::string& path, std::string_view exp
 }
 
 tReplaceResult replaceSettingsFile(const std::string& path, std::string_view expectedOld,
-                                   std::string_view newBytes) {
-  return nTQAPAL000::throwingStep(
-      [&](tStatus& status) { return replaceSettingsFile(path, expectedOld, newBytes, status); });
+                                   std::string_view newBytes,
+                                   const nTQAPAL000::tLockWaitNotice& notice) {
+  return nTQAPAL000::throwingStep([&](tStatus& status) {
+    return replaceSettingsFile(path, expectedOld, newBytes, status, notice);
+  });
 }
 
 }  // namespace nTQVLKAET100

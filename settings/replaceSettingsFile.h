@@ -36,6 +36,7 @@
 #include <string>
 #include <string_view>
 
+#include "tqapal/posixCalls.h"
 #include "tqapal/tStatus.h"
 
 namespace nTQVLKAET100 {
@@ -51,14 +52,17 @@ enum class tReplaceResult {
 // expectedOld (an absent file holds ""). A failure is recorded in status (the
 // operating system's error number by nTQAPAL000::mapErrno, the step's site);
 // a failure of the last step, the directory's fsync, comes after the new
-// content is in place.
+// content is in place. notice is called once when another program's lock
+// keeps the writer waiting for more than a moment.
 tReplaceResult replaceSettingsFile(const std::string& path, std::string_view expectedOld,
-                                   std::string_view newBytes, nTQAPAL000::tStatus& status);
+                                   std::string_view newBytes, nTQAPAL000::tStatus& status,
+                                   const nTQAPAL000::tLockWaitNotice& notice = {});
 
 // The same at a boundary: throws tqerr::Exception for a recorded failure, so
 // it returns kReplaced or kFileChanged.
 tReplaceResult replaceSettingsFile(const std::string& path, std::string_view expectedOld,
-                                   std::string_view newBytes);
+                                   std::string_view newBytes,
+                                   const nTQAPAL000::tLockWaitNotice& notice = {});
 
 }  // namespace nTQVLKAET100
 

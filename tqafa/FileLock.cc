@@ -18,9 +18,9 @@ FileLockImpl makeImpl(std::int32_t fd) {
 
 FileLock::FileLock(std::int32_t fd) : impl_(makeImpl(fd)) {}
 
-void FileLock::lockShared() {
+void FileLock::lockShared(const nTQVLKAET100::nTQAPAL000::tLockWaitNotice& notice) {
   tqerr::JsonStatus status;
-  impl_.lockShared(status);
+  impl_.lockShared(status, notice);
   tqerr::throwIfFailed(status);
 }
 

@@ -5,7 +5,8 @@
 // lock.
 //
 // lockShared blocks until the lock is granted and throws tqerr::Exception on
-// failure. The lock ends by an explicit unlock(); destroying the object does
+// failure; given a notice, it calls it once when the lock is not granted
+// within a moment (another program holds it exclusively). The lock ends by an explicit unlock(); destroying the object does
 // not unlock, and the object never closes the descriptor (closing it ends
 // the lock at the latest).
 #ifndef TQAFA_FILELOCK_H_
@@ -24,7 +25,7 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  void lockShared();
+  void lockShared(const nTQVLKAET100::nTQAPAL000::tLockWaitNotice& notice = {});
   void unlock() { impl_.unlock(); }
 
  private:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tqsysq/stdpath.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "error/Exception.h"
 #include "error/json.h"
 #include "tqapal/errors.h"
+#include "tqapal/posixCalls.h"
 #include "tqapal/tStatus.h"
 #include "error/errnoDetail.h"
 #include "tqsysq/relocation.h"
@@ -120,17 +122,19 @@ std::string userConfigDir(bool create, tqerr::JsonStatus& status) {
 
 std::string tempFileName(tqerr::JsonStatus& status) {
   if (status.code < 0) return std::string();
-  char name[L_tmpnam];
-  if (std::tmpnam(name) == nullptr) {
-    const int failure = errno;
-    if (tqerr::recordAt(status, tqapalerr_osFault, kTempNameFailed)) {
-      tqerr::appendErrnoDetail(status, failure);
-      char* at = tqerr::reserve(status, 2);
-      at = tqerr::json::appendObject(at, "tqsysq_debug", tqerr::grower(status));
-      tqerr::json::appendString(at, "desc", "tmpnam failed", tqerr::grower(status));
-    }
+  // Created exclusively (mode 0600), so that the name is the caller's: a
+  // name that is only free when asked for can be taken, or planted as a
+  // link, by another before the caller opens it.
+  std::string name = std::string(P_tmpdir) + "/fileXXXXXX";
+  const int fd = ::mkostemp(&name[0], O_CLOEXEC);
+  if (fd < 0) {
+    nTQVLKAET100::nTQAPAL000::recordErrnoDetail(status, tqapalerr_osFault, kTempNameFailed);
+    char* at = tqerr::reserve(status, 2);
+    at = tqerr::json::appendObject(at, "tqsysq_debug", tqerr::grower(status));
+    tqerr::json::appendString(at, "desc", "mkstemp failed", tqerr::grower(status));
     return std::string();
   }
+  ::close(fd);
   return name;
 }
 

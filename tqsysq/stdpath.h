@@ -69,7 +69,9 @@ std::string tempDir();
 // made: the whole XDG chain, but only the last level under a home directory.
 std::string userConfigDir(bool create, tqerr::JsonStatus& status);
 
-// A fresh name from tmpnam; -52008 when none can be had.
+// A fresh name below P_tmpdir whose empty file (mode 0600) this call created
+// exclusively, so that no other program can take or plant it; the caller
+// removes it. -52008 when none can be made.
 std::string tempFileName(tqerr::JsonStatus& status);
 
 }  // namespace tqsysq

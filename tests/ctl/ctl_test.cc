@@ -335,26 +335,55 @@ TEST(Ctl, DevicesThatCannotBeListedAreTrouble) {
               "device can have: the driver's answer is not believed\n")
         << args[0];
   }
-  const std::string bench = kBench + "fault glob result=aborted\n";
-  const std::string kTrouble = "tqvlkaectl: the AE devices cannot be listed: Error (";
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"show"},
-                                             {"show", "--json"},
-                                             {"diff", "DIR/f.ini"},
-                                             {"check", "--live", "DIR/f.ini"},
-                                             {"store", "DIR/f.ini"}}) {
+  // The search fails, or the driver is not loaded (no /proc/driver/tq).
+  const std::string kSearchFails = kBench + "fault glob result=aborted\n";
+  const std::string kNoDriver = "fault open path=/proc/driver/tq errno=ENOENT\n";
+  const std::string kFailed = "the AE devices cannot be listed: Error (";
+  const std::string kNotLoaded = "the driver is not loaded: /proc/driver/tq is missing";
+  struct Case {
+    std::string bench;
+    std::vector<std::string> args;
+    int exitStatus;
+    std::string why;  // what standard error (or check's warning) begins with
+  } cases[] = {
+      {kSearchFails, {"show"}, 2, kFailed},
+      {kSearchFails, {"show", "--json"}, 2, kFailed},
+      {kSearchFails, {"diff", "DIR/f.ini"}, 2, kFailed},
+      {kSearchFails, {"check", "--live", "DIR/f.ini"}, 2, kFailed},
+      {kSearchFails, {"store", "DIR/f.ini"}, 2, kFailed},
+      {kSearchFails, {"apply", "DIR/f.ini"}, 2, kFailed},
+      {kNoDriver, {"show"}, 2, kNotLoaded},
+      {kNoDriver, {"show", "--json"}, 2, kNotLoaded},
+      {kNoDriver, {"diff", "DIR/f.ini"}, 2, kNotLoaded},
+      {kNoDriver, {"diff", "--json", "DIR/f.ini"}, 2, kNotLoaded},
+      {kNoDriver, {"store", "DIR/f.ini"}, 2, kNotLoaded},
+      {kNoDriver, {"store", "--json", "DIR/f.ini"}, 2, kNotLoaded},
+      {kNoDriver, {"apply", "DIR/f.ini"}, 2, kNotLoaded},
+      {kNoDriver, {"apply", "--check", "--json", "DIR/f.ini"}, 2, kNotLoaded},
+      // Restore skips every entry and has no port to clear: a warning.
+      {kNoDriver, {"check", "--live", "DIR/f.ini"}, 0, kNotLoaded},
+      {kNoDriver, {"check", "--live", "--json", "DIR/f.ini"}, 0, kNotLoaded},
+  };
+  for (const Case& c : cases) {
     Ctl ctl;
     ctl.write("f.ini", kGoodFile);
-    const SimResult result = ctl.run(args, bench);
-    EXPECT_EQ(result.exitStatus, 2) << args[0];
-    EXPECT_EQ(result.err.compare(0, kTrouble.size(), kTrouble), 0) << args[0] << result.err;
-    EXPECT_EQ(result.out.find("No AE devices"), std::string::npos) << args[0];
-    if (args.size() > 1 && args[1] == "--json") {
-      EXPECT_EQ(
-          result.out.rfind("{\"devices\":[],\"error\":\"the AE devices cannot be listed: ", 0), 0u)
-          << result.out;
+    const SimResult result = ctl.run(c.args, c.bench);
+    std::string label = c.bench;
+    for (const std::string& arg : c.args) label += " " + arg;
+    const bool json = std::find(c.args.begin(), c.args.end(), "--json") != c.args.end();
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << label << result.out << result.err;
+    if (c.exitStatus == 2) {
+      EXPECT_EQ(result.err.rfind("tqvlkaectl: " + c.why, 0), 0u) << label << result.err;
+      EXPECT_EQ(result.out.find("No AE devices"), std::string::npos) << label;
+    } else {
+      EXPECT_EQ(result.err, "") << label;
+      EXPECT_NE(result.out.find(c.why + ": restore skips every entry"), std::string::npos)
+          << label << result.out;
     }
-    EXPECT_EQ(tqtest::readFile(ctl.path("f.ini")), kGoodFile) << args[0];
+    if (json && c.args[0] == "show") {
+      EXPECT_EQ(result.out.rfind("{\"devices\":[],\"error\":\"" + c.why, 0), 0u) << result.out;
+    }
+    EXPECT_EQ(tqtest::readFile(ctl.path("f.ini")), kGoodFile) << label;
   }
 }
 
@@ -379,7 +408,7 @@ TEST(Ctl, ShowReadsEveryPortPropertyAndKeepsGoingPastARefusal) {
   const SimResult json = Ctl().run({"show", "--json"}, bench);
   EXPECT_EQ(json.exitStatus, 1);
   EXPECT_NE(json.out.find("{\"devices\":[{\"serial\":\"1a5\",\"node\":\"/dev/tqae0\",\"ports\":1,"
-                          "\"pid\":\"7c5\",\"properties\":[{\"port\":0,\"property\":\"portmode\","
+                          "\"pid\":\"7c5\",\"reachedByRestore\":true,\"properties\":[{\"port\":0,\"property\":\"portmode\","
                           "\"key\":\"1a5_0_portmode\",\"size\":4,\"value\":\"0\",\"number\":0}"),
             std::string::npos)
       << json.out;
@@ -390,6 +419,27 @@ TEST(Ctl, ShowReadsEveryPortPropertyAndKeepsGoingPastARefusal) {
   const SimResult none = Ctl().run({"show"}, "");
   EXPECT_EQ(none.exitStatus, 0);
   EXPECT_EQ(none.out, "No AE devices.\n");
+  // A repeated serial: the keys of the second device reach the first.
+  const std::string repeated = bench +
+                               "device tq1 serial=0x1a5 ports=1 pid=0x7c6\n"
+                               "interface tq1 ae_ae\\0 node=/dev/tqae1\n";
+  const SimResult twice = Ctl().run({"show"}, repeated);
+  EXPECT_NE(twice.out.find("KEY                              VALUE             NOTE\n"
+                           "1a5_0_portmode                   0\n"),
+            std::string::npos)
+      << twice.out;
+  EXPECT_NE(twice.out.find("1a5_0_sleepcapabilityconfigured  0\n"
+                           "1a5_0_portmode                   0                 read from "
+                           "/dev/tqae1; restore sends this key to /dev/tqae0\n"),
+            std::string::npos)
+      << twice.out;
+  const nlohmann::json devices =
+      nlohmann::json::parse(Ctl().run({"show", "--json"}, repeated).out)["devices"];
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_EQ(devices[0]["reachedByRestore"], true);
+  EXPECT_FALSE(devices[0].contains("restoreReaches"));
+  EXPECT_EQ(devices[1]["reachedByRestore"], false);
+  EXPECT_EQ(devices[1]["restoreReaches"], "/dev/tqae0");
 }
 
 // The bench lines that hold what a run's set requests stored.
@@ -425,7 +475,7 @@ TEST(Ctl, DiffAfterRestoreIsInSyncUntilAPortChanges) {
       ctl.run({"diff", "--json"}, restored + "value tq1 port=2 prop=0x13fff5 hex=dc050000\n");
   EXPECT_EQ(changed.exitStatus, 1);
   EXPECT_NE(changed.out.find("{\"line\":4,\"key\":\"2b7_2_jumboframes\",\"state\":\"differs\","
-                             "\"restore\":\"9000\",\"live\":\"1500\"}"),
+                             "\"device\":\"/dev/tqae1\",\"restore\":\"9000\",\"live\":\"1500\"}"),
             std::string::npos)
       << changed.out;
   ctl.write("bad.ini", kBadFile);
@@ -448,15 +498,52 @@ TEST(Ctl, DiffAfterRestoreIsInSyncUntilAPortChanges) {
   const SimResult absent = ctl.run({"diff"}, restored);
   EXPECT_EQ(absent.exitStatus, 0);
   EXPECT_NE(absent.out.find(": 2 entries: 1 in sync, 1 absent\n"), std::string::npos) << absent.out;
+  // A repeated serial: the entry reaches the first device listed with it.
+  const SimResult repeated = ctl.run({"diff", "--json"}, restored +
+                                                           "device tq2 serial=0x1a5 ports=1 pid=1\n"
+                                                           "interface tq2 ae_ae\\0 node=/dev/tqae2\n");
+  EXPECT_NE(repeated.out.find("\"state\":\"in sync\",\"device\":\"/dev/tqae0\",\"restore\":\"100\","
+                              "\"live\":\"100\",\"note\":\"reaches /dev/tqae0 (restore's first "
+                              "device of serial 1a5), not /dev/tqae2\"}"),
+            std::string::npos)
+      << repeated.out;
+}
+
+// The values show --json reads on the devices restore reaches (the first
+// of a repeated serial), "serial port property" to value or refusal code;
+// forcelinkdisable (the port pass clears it) and values no settings line
+// carries are not among them.
+std::map<std::string, std::string> restorableValues(const std::string& showJson) {
+  std::map<std::string, std::string> values;
+  std::vector<std::string> serials;
+  const nlohmann::json document = nlohmann::json::parse(showJson);
+  for (const auto& device : document["devices"]) {
+    const std::string serial = device["serial"];
+    if (std::find(serials.begin(), serials.end(), serial) != serials.end()) continue;
+    serials.push_back(serial);
+    for (const auto& property : device["properties"]) {
+      if (property["property"] == "forcelinkdisable" || property.contains("unstorable")) continue;
+      values[serial + " " + property["port"].dump() + " " + std::string(property["property"])] =
+          property.contains("value") ? property["value"].dump() : property["error"]["code"].dump();
+    }
+  }
+  return values;
 }
 
 // The companion agrees with restore on every committed settings input and
 // a generated set, on benches with repeated serials, missing and refused
-// nodes, sizes other than usual, no devices: `check --live` exits 0 exactly
-// when restore does, and names the entry restore stops at. Restore runs in
-// one process (tq_restore_stop, the tool's own sequence) to say where it
-// stopped; the tool's exit status is held to it.
-TEST(Ctl, CheckLiveAgreesWithRestore) {
+// nodes, sizes other than usual, no devices:
+// - `check --live` exits 0 exactly when restore does, and names the entry
+//   restore stops at. Restore runs in one process (tq_restore_stop, the
+//   tool's own sequence) to say where it stopped; the tool's exit status is
+//   held to it.
+// - diff's expected value of every entry it compares is what the driver
+//   holds after the tool's restore (the bench keeps its values across
+//   programs): diff then finds each of them in sync.
+// - store from a bench whose values differ from the driver's start, then
+//   the tool's restore of the stored file on that start: the devices hold
+//   what store read. Or store refuses, saying why, and leaves the file.
+TEST(Ctl, CheckDiffAndStoreAgreeWithRestore) {
   std::vector<std::string> files = {
       // An absent serial with a value no property takes: restore skips it.
       "[PortSetting]\n3c9_0_linkspeed=abc\n3c9_9_linkspeed=1\n1a5_0_linkspeed=10\n",
@@ -465,6 +552,8 @@ TEST(Ctl, CheckLiveAgreesWithRestore) {
       "[PortSetting]\n1a5_0_linkspeed=10\n2b7_2_portmode=x\n1a5_1_linkspeed=5\n",
       "[PortSetting]\n1a5_5_linkspeed=10\n",
       "[PortSetting]\n2b7_0_forcelinkdisable=1\n1A5_0_LinkSpeed=1\n1a5_0_linkspeed=2\n",
+      // Written before the stop, cleared by no port pass.
+      "[PortSetting]\n1a5_1_forcelinkdisable=1\n1a5_1_jumboframes=1\n2b7_0_linkspeed=y\n",
       "",
   };
   // Every settings input of the fuzz targets, committed and regression.
@@ -482,29 +571,73 @@ TEST(Ctl, CheckLiveAgreesWithRestore) {
   const std::string kRepeated = kBench +
                                 "device tq2 serial=0x1a5 ports=4 pid=0x7c7\n"
                                 "interface tq2 ae_ae\\0 node=/dev/tqae2\n";
-  const std::vector<std::string> benches = {
-      kBench,
-      kRepeated,
-      "device tq0 serial=0x1a5 ports=2 pid=0x7c5\ninterface tq0 ae_ae\\0 node=/dev/tqae0 missing\n",
-      "device tq0 serial=0x1a5 ports=2 pid=0x7c5\n"
-      "interface tq0 ae_ae\\0 node=/dev/tqae0 forbidden\n",
-      kBench + "size 0x13fff7 1\n",
-      "",
+  // Values that store reads: none is the driver's start (zeros).
+  const std::string kValues =
+      "value tq0 port=0 prop=0x13fff5 hex=28230000\nvalue tq0 port=1 prop=0x13fffe hex=02000000\n"
+      "value tq1 port=2 prop=0x13fff3 hex=01000000\nvalue tq1 port=0 prop=0x0210feea hex=31\n"
+      "value tq1 port=1 prop=0x13fff7 hex=e8030000\n";
+  const std::string kOneDevice = "device tq0 serial=0x1a5 ports=2 pid=0x7c5\n";
+  const struct {
+    std::string bench, values;
+  } benches[] = {
+      {kBench, kValues},
+      {kRepeated, kValues + "value tq2 port=3 prop=0x13fff5 hex=dc050000\n"},
+      {kOneDevice + "interface tq0 ae_ae\\0 node=/dev/tqae0 missing\n",
+       "value tq0 port=0 prop=0x13fff5 hex=28230000\n"},
+      {kOneDevice + "interface tq0 ae_ae\\0 node=/dev/tqae0 forbidden\n",
+       "value tq0 port=0 prop=0x13fff5 hex=28230000\n"},
+      // A 1-byte linkspeed: a letter, and a double quote no line carries.
+      {kBench + "size 0x13fff7 1\n",
+       "value tq0 port=1 prop=0x13fff7 hex=41\nvalue tq1 port=1 prop=0x13fff7 hex=22\n"
+       "value tq1 port=2 prop=0x13fffe hex=07000000\n"},
+      {"", ""},
   };
-  std::size_t stops = 0;
-  std::size_t throughs = 0;
-  for (const std::string& file : files) {
-    for (const std::string& bench : benches) {
+  std::size_t stops = 0, throughs = 0, compared = 0, stored = 0, refused = 0, values = 0;
+  for (const auto& bench : benches) {
+    const std::string source = bench.bench + bench.values;
+    const SimResult shownBefore = Ctl().run({"show", "--json"}, source);
+    for (const std::string& file : files) {
       Ctl ctl;
       if (!file.empty()) ctl.write(kDefaultFile, file);
-      const std::string label = "file:\n" + file + "\nbench:\n" + bench;
-      const SimResult restore = ctl.run({}, bench, TQ_RESTORE_STOP);
-      const SimResult tool = ctl.run({"--restore"}, bench, TQ_TOOL_PATH);
-      const SimResult check = ctl.run({"check", "--live"}, bench);
+      const std::string label = "file:\n" + file + "\nbench:\n" + bench.bench;
+      const SimResult restore = ctl.run({}, bench.bench, TQ_RESTORE_STOP);
+      const SimResult check = ctl.run({"check", "--live"}, bench.bench);
+      const std::string kept = bench.bench + "state restored.txt\n";
+      const SimResult tool = ctl.run({"--restore"}, kept, TQ_TOOL_PATH);
       ASSERT_EQ(restore.exitStatus, 0) << label << restore.err;
       const bool runsThrough = restore.out == "exit=0\n";
       EXPECT_EQ(tool.exitStatus, runsThrough ? 0 : 1) << label << restore.out;
       EXPECT_EQ(check.exitStatus == 0, runsThrough) << label << restore.out << check.out;
+
+      // What the tool's restore left, against diff's expected values.
+      const SimResult diff = ctl.run({"diff", "--json"}, kept);
+      if (diff.exitStatus != 2) {
+        const nlohmann::json document = nlohmann::json::parse(diff.out);
+        for (const auto& entry : document["entries"]) {
+          if (!entry.contains("restore") || entry["live"].is_null()) continue;
+          ++compared;
+          EXPECT_EQ(entry["state"], "in sync") << label << restore.out << entry.dump();
+        }
+      }
+
+      // store, then restore of what it wrote onto the driver's start.
+      const std::string before = tqtest::readFile(ctl.path(kDefaultFile));
+      const SimResult store = ctl.run({"store"}, source);
+      if (store.exitStatus != 0) {
+        ++refused;
+        EXPECT_FALSE((store.out + store.err).empty()) << label;
+        EXPECT_EQ(tqtest::readFile(ctl.path(kDefaultFile)), before) << label << store.out;
+      } else {
+        ++stored;
+        const std::string start = bench.bench + "state stored.txt\n";
+        const SimResult restored = ctl.run({"--restore"}, start, TQ_TOOL_PATH);
+        EXPECT_EQ(restored.exitStatus, 0) << label << store.out << restored.err;
+        const std::map<std::string, std::string> captured = restorableValues(shownBefore.out);
+        EXPECT_EQ(restorableValues(ctl.run({"show", "--json"}, start).out), captured)
+            << label << store.out << tqtest::readFile(ctl.path(kDefaultFile));
+        values += captured.size();
+      }
+
       const std::string stop = " line=";
       const std::size_t at = restore.out.find(stop);
       if (at == std::string::npos || restore.out.substr(at) == " line=0\n") {
@@ -519,9 +652,13 @@ TEST(Ctl, CheckLiveAgreesWithRestore) {
           << label << restore.out << check.out;
     }
   }
-  // The cases reach both outcomes, not one of them only.
+  // The cases reach every outcome, not one of them only.
   EXPECT_GT(stops, 10u);
   EXPECT_GT(throughs, 10u);
+  EXPECT_GT(compared, 40u);
+  EXPECT_GT(stored, 10u);
+  EXPECT_GT(refused, 10u);
+  EXPECT_GT(values, 100u);
 }
 
 // Any bytes give a valid document; a data member that is not UTF-8 gets its
@@ -1027,37 +1164,54 @@ TEST(CtlApply, AValueNotKeptFailsAfterTheTimeout) {
 // The run lock: while another program holds it, apply and store wait (and
 // say so), and apply --no-wait gives up; the holder's release comes before
 // every write.
-TEST(CtlApply, TheRunLockKeepsAppliesAndStoresApart) {
+// A program that waits for another's lock says so while the other holds it:
+// the holder lets go only once the message is there. The run lock keeps
+// applies and stores apart; the settings file's lock keeps readers from a
+// writer (check, diff) and a store from readers.
+TEST(CtlApply, WaitersForALockSaySoWhileItIsHeld) {
   const std::string kWaiting =
       "tqvlkaectl: waiting for the lock on DIR/run/tq-vlnk/apply.lock held by another apply or "
       "store\n";
+  const std::string kWaitingForFile =
+      "tqvlkaectl: waiting for the lock on DIR/f.ini held by another program\n";
   struct Case {
+    std::string holds;  // the shell's lock: "-x FILE" or "-s FILE"
     std::string command;
     int exitStatus;
     std::string err;
+    bool beforeDevices;  // the lock is waited for before any device is asked
   } cases[] = {
-      {"apply DIR/f.ini", 0, kWaiting},
-      {"store DIR/f.ini", 0, kWaiting},
-      {"apply --no-wait DIR/f.ini", 2,
+      {"-x run/tq-vlnk/apply.lock", "apply DIR/f.ini", 0, kWaiting, true},
+      {"-x run/tq-vlnk/apply.lock", "store DIR/f.ini", 0, kWaiting, true},
+      {"-x run/tq-vlnk/apply.lock", "apply --no-wait DIR/f.ini", 2,
        "tqvlkaectl: DIR/run/tq-vlnk/apply.lock: another apply or store holds the lock "
-       "(--no-wait: not waiting)\n"},
+       "(--no-wait: not waiting)\n",
+       true},
+      {"-x f.ini", "check DIR/f.ini", 0, kWaitingForFile, true},
+      {"-x f.ini", "diff DIR/f.ini", 1, kWaitingForFile, true},
+      {"-s f.ini", "store DIR/f.ini", 0, kWaitingForFile, false},
+      {"-x f.ini", "store --dry-run DIR/f.ini", 0, kWaitingForFile, false},
   };
   for (const Case& c : cases) {
     Ctl ctl;
     ctl.write("f.ini", kFiveEntries);
     ctl.write("run/tq-vlnk/apply.lock", "");
+    const std::string mode = c.holds.substr(0, 2);
+    const std::string held = c.holds.substr(3);
     const SimResult result = shellRun(
         ctl,
-        "exec 9>DIR/run/tq-vlnk/apply.lock; flock -x 9; "
-        "CTL " + c.command + " 9>&- 2>DIR/err.txt & "
-        "until grep -q lock DIR/err.txt 2>/dev/null; do sleep 0.01; done; "
-        "echo holder releases >>\"$TQSIM_LOG\"; exec 9>&-; wait $!; s=$?; "
-        "cat DIR/err.txt >&2; exit $s",
+        "exec 9<DIR/" + held + "; flock " + mode + " 9; " + "CTL " + c.command +
+            " 9<&- 2>DIR/err.txt & "
+            "until grep -q lock DIR/err.txt 2>/dev/null; do sleep 0.01; done; "
+            "echo holder releases >>\"$TQSIM_LOG\"; exec 9<&-; wait $!; s=$?; "
+            "cat DIR/err.txt >&2; exit $s",
         kApplyBench);
     EXPECT_EQ(result.exitStatus, c.exitStatus) << c.command << result.out << result.err;
     EXPECT_EQ(result.err, c.err) << c.command;
-    EXPECT_LT(firstLine(result, "holder releases"), firstLine(result, "ioctl "))
-        << c.command;
+    if (c.beforeDevices) {
+      EXPECT_LT(firstLine(result, "holder releases"), firstLine(result, "ioctl "))
+          << c.command;
+    }
   }
 }
 

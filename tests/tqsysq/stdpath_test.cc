@@ -157,12 +157,23 @@ TEST(ShareDir, DefaultWithoutPointerFile) {
   EXPECT_EQ(SysqWrapper().getShareDataDir(), "/usr/local/zorbtek/share");
 }
 
-TEST(TempFileName, FreshNames) {
+// Each name is the caller's own: an empty regular file (not a link another
+// program planted) that only its owner may open.
+TEST(TempFileName, FreshNamesReservedForTheCaller) {
   SysqWrapper wrapper;
   const std::string first = wrapper.getTempFileName();
   const std::string second = wrapper.getTempFileName();
   EXPECT_THAT(first, StartsWith(P_tmpdir));
   EXPECT_NE(first, second);
+  for (const std::string& name : {first, second}) {
+    struct stat info {};
+    ASSERT_EQ(::lstat(name.c_str(), &info), 0) << name;
+    EXPECT_TRUE(S_ISREG(info.st_mode)) << name;
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+    EXPECT_EQ(info.st_uid, ::geteuid()) << name;
+    EXPECT_EQ(info.st_size, 0) << name;
+    ::unlink(name.c_str());
+  }
 }
 
 }  // namespace
