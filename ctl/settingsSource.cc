@@ -7,11 +7,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "ctl/exitStatus.h"
 #include "restore/failure.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/portSettingSection.h"
+#include "settings/replaceSettingsFile.h"
 
 namespace nTQVLKAET100 {
 
@@ -54,6 +56,18 @@ tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing) {
   }
   source.lines = readSettingsLines(source.bytes->data(), source.bytes->size());
   return source;
+}
+
+bool replaceSettingsSource(const std::string& path, const std::string& old,
+                           const std::string& bytes) {
+  bool replaced = false;
+  const std::optional<tRestoreFailure> failure = captureFailure(
+      [&] { replaced = replaceSettingsFile(path, old, bytes) == tReplaceResult::kReplaced; });
+  if (failure) {
+    throw tCtlTrouble(path + ": " + failure->report +
+                      " (the file holds its old or its new content whole)");
+  }
+  return replaced;
 }
 
 const tSettingsSection* portSettings(const tSettingsLines& lines) {

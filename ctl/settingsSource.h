@@ -27,6 +27,13 @@ struct tSettingsSource {
 // mayBeMissing a missing named file is no trouble either (store creates it).
 tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing = false);
 
+// Replaces the file at path with bytes under its lock
+// (settings/replaceSettingsFile.h), provided it still holds old; false when
+// it held other bytes (nothing written: read it again). Throws tCtlTrouble,
+// with the path, when the replacement fails.
+bool replaceSettingsSource(const std::string& path, const std::string& old,
+                           const std::string& bytes);
+
 // The section restore reads, as the reader keeps it, or null.
 const tSettingsSection* portSettings(const tSettingsLines& lines);
 
