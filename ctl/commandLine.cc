@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,8 +21,10 @@
 #include "ctl/metrics.h"
 #include "ctl/propertyText.h"
 #include "ctl/runLock.h"
+#include "ctl/set.h"
 #include "ctl/show.h"
 #include "ctl/store.h"
+#include "ctl/terminalText.h"
 #include "ctl/version.h"
 #include "restore/failure.h"
 
@@ -85,6 +88,7 @@ enum tOption : unsigned {
   kExistingOnly = 32,  // --existing-only
   kApply = 64,         // --check, --verify-timeout SECONDS, --no-wait
   kOutput = 128,       // --output FILE
+  kSet = 256,          // --from SOURCE, [FILE] [KEY=VALUE]...
 };
 
 struct tCommand {
@@ -93,6 +97,8 @@ struct tCommand {
   unsigned options;   // tOption bits
   tHandler handler;
 };
+
+int usageError(std::ostream& err, const std::string& where, const std::string& message);
 
 const tCommand kCommands[] = {
     {"check",
@@ -197,6 +203,57 @@ const tCommand kCommands[] = {
             parsed.values.count("output") ? parsed.values["output"].as<std::string>() : ""},
            out);
      }},
+    {"set",
+     "Usage: tqvlkaectl set [--dry-run] [--json] [--from SOURCE] [FILE] [KEY=VALUE]...\n"
+     "\n"
+     "Sets entries of FILE's [PortSetting] section as store stores values: an\n"
+     "entry that names the port property gets the value in place, a new one is\n"
+     "added to [PortSetting], everything else stays byte for byte. Keys and\n"
+     "values are read as restore reads them and written in store's spelling;\n"
+     "forcelinkdisable is not set (restore clears it). --from replaces the whole\n"
+     "text with SOURCE's (a file, or - for standard input); entries given as\n"
+     "well are merged into it. The arguments with '=' are entries, the one\n"
+     "without is FILE. The new text is checked first: an error refuses it, with\n"
+     "the line numbers of the new text. A file that holds the new text already\n"
+     "is left alone; otherwise it is replaced whole under its lock. It says per\n"
+     "entry whether it changed, was added or was already right. Exit status 0\n"
+     "when FILE holds the new text (or would, --dry-run), 1 when it is refused,\n"
+     "2 for trouble.\n",
+     kJson | kDryRun | kSet,
+     [](const tParsed& parsed, std::ostream& out, std::ostream& err) {
+       tSetOptions options;
+       options.dryRun = parsed.values.count("dry-run") != 0;
+       options.json = parsed.json;
+       if (parsed.values.count("from")) options.from = parsed.values["from"].as<std::string>();
+       std::vector<std::string> entries;
+       if (parsed.values.count("argument")) {
+         for (const std::string& argument :
+              parsed.values["argument"].as<std::vector<std::string>>()) {
+           if (argument.find('=') != std::string::npos) {
+             entries.push_back(argument);
+           } else if (options.file.empty() && !argument.empty()) {
+             options.file = argument;
+           } else {
+             return usageError(
+                 err, "tqvlkaectl set",
+                 "'" + terminalText(argument) + "' is neither KEY=VALUE nor the one FILE");
+           }
+         }
+       }
+       const tSetEntries parsedEntries = parseSetEntries(entries);
+       if (!parsedEntries.error.empty()) {
+         return usageError(err, "tqvlkaectl set", terminalText(parsedEntries.error));
+       }
+       if (parsedEntries.values.empty() && !options.from) {
+         return usageError(err, "tqvlkaectl set",
+                           "nothing to set: give KEY=VALUE or --from SOURCE");
+       }
+       options.entries = parsedEntries.values;
+       // A set that writes waits for the run lock that apply holds.
+       std::optional<tRunLock> lock;
+       if (!options.dryRun) lock.emplace(true, err);
+       return runSet(options, std::cin, out, err);
+     }},
 };
 
 const tCommand* findCommand(const std::string& name) {
@@ -269,12 +326,20 @@ int runCommand(const tCommand& command, const std::vector<std::string>& args, st
     options.add_options()("output,o", po::value<std::string>()->value_name("FILE"),
                           "write to FILE, replacing it whole");
   }
+  if (command.options & kSet) {
+    options.add_options()("from", po::value<std::string>()->value_name("SOURCE"),
+                          "the whole text: a file, or - for standard input");
+  }
   po::options_description all;
   all.add(options);
   po::positional_options_description positional;
   if (command.options & kFile) {
     all.add_options()("file", po::value<std::string>());
     positional.add("file", 1);
+  }
+  if (command.options & kSet) {
+    all.add_options()("argument", po::value<std::vector<std::string>>());
+    positional.add("argument", -1);
   }
   po::variables_map values;
   const std::string where = std::string("tqvlkaectl ") + command.name;

@@ -7,12 +7,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "ctl/exitStatus.h"
 #include "ctl/terminalText.h"
 #include "restore/failure.h"
 #include "settings/loadSettingsFile.h"
 #include "settings/portSettingSection.h"
+#include "settings/replaceSettingsFile.h"
 
 namespace nTQVLKAET100 {
 
@@ -73,6 +75,20 @@ tSettingsSource readSettingsSource(const std::string& file, bool mayBeMissing) {
 tSettingsSource readSettingsSource(const std::string& file, std::ostream& notices,
                                    bool mayBeMissing) {
   return readSource(file, &notices, mayBeMissing);
+}
+
+bool replaceSettingsSource(const std::string& path, const std::string& old,
+                           const std::string& bytes, std::ostream& notices) {
+  bool replaced = false;
+  const std::optional<tRestoreFailure> failure = captureFailure([&] {
+    replaced = replaceSettingsFile(path, old, bytes, settingsLockNotice(path, notices)) ==
+               tReplaceResult::kReplaced;
+  });
+  if (failure) {
+    throw tCtlTrouble(path + ": " + failure->report +
+                      " (the file holds its old or its new content whole)");
+  }
+  return replaced;
 }
 
 const tSettingsSection* portSettings(const tSettingsLines& lines) {

@@ -38,6 +38,14 @@ tSettingsSource readSettingsSource(const std::string& file, std::ostream& notice
 // lock on the settings file at path for more than a moment.
 nTQAPAL000::tLockWaitNotice settingsLockNotice(const std::string& path, std::ostream& notices);
 
+// Replaces the file at path with bytes under its lock
+// (settings/replaceSettingsFile.h), provided it still holds old; false when
+// it held other bytes (nothing written: read it again). Says on notices when
+// another program's lock keeps it waiting. Throws tCtlTrouble, with the path,
+// when the replacement fails.
+bool replaceSettingsSource(const std::string& path, const std::string& old,
+                           const std::string& bytes, std::ostream& notices);
+
 // The section restore reads, as the reader keeps it, or null.
 const tSettingsSection* portSettings(const tSettingsLines& lines);
 

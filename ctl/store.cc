@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -19,9 +18,7 @@
 #include "device/aeDevices.h"
 #include "device/aeProperties.h"
 #include "restore/benchView.h"
-#include "restore/failure.h"
 #include "settings/loadSettingsFile.h"
-#include "settings/replaceSettingsFile.h"
 #include "settings/settingKey.h"
 #include "settings/storeRewrite.h"
 #include "settings/unifiedDiff.h"
@@ -79,7 +76,8 @@ class tStore {
       report_.rewrite = rewriteSettings(old, captured_, !options_.existingOnly);
       const tStoreRewrite& rewrite = report_.rewrite;
       if (rewrite.refusal != tRewriteRefusal::kNone) {
-        report_.summary = source.path + ": " + refusalText(rewrite.refusal) + "; nothing written";
+        report_.summary =
+            source.path + ": " + rewriteRefusalText(rewrite.refusal) + "; nothing written";
         return kCtlFound;
       }
       if (namesLeftOutValue(source)) return kCtlFound;
@@ -95,7 +93,7 @@ class tStore {
         report_.summary = source.path + ": would store (dry run: nothing written): " + counts();
         return kCtlClean;
       }
-      if (replace(source.path, old, rewrite.bytes)) {
+      if (replaceSettingsSource(source.path, old, rewrite.bytes, err_)) {
         report_.outcome = "stored";
         report_.summary = source.path + ": stored: " + counts();
         return kCtlClean;
@@ -203,21 +201,6 @@ class tStore {
     return report_.refusals.empty();
   }
 
-  static const char* refusalText(tRewriteRefusal refusal) {
-    switch (refusal) {
-      case tRewriteRefusal::kSyntaxError:
-        return "the INI reader rejects the file (tqvlkaectl check shows why)";
-      case tRewriteRefusal::kZeroByte:
-        return "the file holds a zero byte, after which restore reads nothing";
-      case tRewriteRefusal::kSectionNameTaken:
-        return "an entry named PortSetting stands before every section, where the section "
-               "would be added";
-      case tRewriteRefusal::kNone:
-        break;
-    }
-    return "";
-  }
-
   static const char* forceLinkDisableNote() {
     return "forcelinkdisable is not stored: restore clears it on every port after the entries";
   }
@@ -269,20 +252,6 @@ class tStore {
     if (options_.dryRun) document["diff"] = report_.diff;
     document["summary"] = report_.summary;
     writeJsonDocument(out, document);
-  }
-
-  bool replace(const std::string& path, const std::string& old, const std::string& bytes) {
-    bool replaced = false;
-    const std::optional<tRestoreFailure> failure = captureFailure(
-        [&] {
-          replaced = replaceSettingsFile(path, old, bytes, settingsLockNotice(path, err_)) ==
-                     tReplaceResult::kReplaced;
-        });
-    if (failure) {
-      throw tCtlTrouble(path + ": " + failure->report +
-                        " (the file holds its old or its new content whole)");
-    }
-    return replaced;
   }
 
   std::string settingsPath() const {

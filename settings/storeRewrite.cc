@@ -163,6 +163,21 @@ std::vector<tStorable> storables(const std::vector<tCapturedValue>& captured,
 
 }  // namespace
 
+const char* rewriteRefusalText(tRewriteRefusal refusal) {
+  switch (refusal) {
+    case tRewriteRefusal::kSyntaxError:
+      return "the INI reader rejects the file (tqvlkaectl check shows why)";
+    case tRewriteRefusal::kZeroByte:
+      return "the file holds a zero byte, after which restore reads nothing";
+    case tRewriteRefusal::kSectionNameTaken:
+      return "an entry named PortSetting stands before every section, where the section "
+             "would be added";
+    case tRewriteRefusal::kNone:
+      break;
+  }
+  return "";
+}
+
 tStoreRewrite rewriteSettings(std::string_view old, const std::vector<tCapturedValue>& captured,
                               bool addNew) {
   tStoreRewrite rewrite;

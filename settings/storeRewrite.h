@@ -70,6 +70,10 @@ enum class tRewriteRefusal {
   kSectionNameTaken,  // a top entry "PortSetting" stands for the section
 };
 
+// What a refusal means, for people ("the file holds a zero byte, after which
+// restore reads nothing"); empty for kNone.
+const char* rewriteRefusalText(tRewriteRefusal refusal);
+
 struct tStoreRewrite {
   tRewriteRefusal refusal = tRewriteRefusal::kNone;
   std::string bytes;  // the new text; empty when refused

@@ -9,7 +9,8 @@
 #
 # MODE file (tqvlkae_apply false): the file is put on each bench (mode kept,
 # old one backed up), then left alone, then replaced by a file from the
-# controller (src); --check --diff shows the file's diff and writes nothing; new text with an error fails its bench alone, naming
+# controller (src), then two entries are merged into it (the rest kept
+# byte for byte), once; --check --diff shows the file's diff and writes nothing; new text with an error fails its bench alone, naming
 # the line, and leaves its file as it was.
 # MODE apply: the first run changes each bench and verifies it; the second
 # changes nothing and sends no set request; --check --diff shows the file's
@@ -39,9 +40,10 @@ for bench in "${benches[@]}"; do
   chmod 0600 "$dir/state/tq-vlnk/tqvlkae.ini"
 done
 
-# inventory SPEED_OF_BENCH_C [file]: the three benches, bench-c's link
-# speed given; with "file", each bench's text comes from its put.ini (src on
-# the controller) instead of the template.
+# inventory SPEED_OF_BENCH_C [file|entries]: the three benches, bench-c's
+# link speed given; with "file", each bench's text comes from its put.ini
+# (src on the controller) instead of the template; with "entries", two
+# entries are merged into each bench's file as it is.
 inventory() {
   cat <<EOF
 benches:
@@ -71,6 +73,8 @@ EOF
 EOF
     if [ "${2:-}" = file ]; then
       printf '      tqvlkae_settings_template: ""\n      tqvlkae_settings_file: %s\n' "$work/$bench/put.ini"
+    elif [ "${2:-}" = entries ]; then
+      printf '      tqvlkae_settings_template: ""\n      tqvlkae_settings_entries: {0x2B7_1_JumboFrames: 9000, 2b7_3_portmode: "2"}\n'
     fi
   done
 }
@@ -118,6 +122,13 @@ snapshot() {
   done
 }
 
+# files_are RUN NAME: each bench's settings file holds the bytes of its NAME.
+files_are() {
+  for bench in "${benches[@]}"; do
+    cmp "$work/$bench/$2" "$work/$bench/state/tq-vlnk/tqvlkae.ini" || fail "$1: $bench's file is not its $2"
+  done
+}
+
 set_requests() {
   cat "$work"/bench-?/driver.log | grep -c 'req=0x200109' || true
 }
@@ -158,10 +169,24 @@ for bench in "${benches[@]}"; do
 done
 play src 1000:file
 expect src 0 bench-a=1/0 bench-b=1/0 bench-c=1/0
-for bench in "${benches[@]}"; do
-  cmp "$work/$bench/put.ini" "$work/$bench/state/tq-vlnk/tqvlkae.ini" || fail "src: $bench's file is not its put.ini"
-done
+files_are src put.ini
 [ "$(set_requests)" -eq 0 ] || fail "src: $(set_requests) set requests"
+
+# Entries merged into the file: the one entry naming the property gets the
+# value in place, the other is added after the section's last entry, every
+# other byte stays; a second run changes nothing.
+for bench in "${benches[@]}"; do
+  sed -e 's/^2b7_1_jumboframes=1$/2b7_1_jumboframes=9000/' -e '/^2b7_1_jumboframes=/a 2b7_3_portmode=2' \
+    "$work/$bench/put.ini" >"$work/$bench/merged.ini"
+done
+play entries 1000:entries
+expect entries 0 bench-a=1/0 bench-b=1/0 bench-c=1/0
+files_are entries merged.ini
+before=$(snapshot)
+play entries-again 1000:entries
+expect entries-again 0 bench-a=0/0 bench-b=0/0 bench-c=0/0
+[ "$(snapshot)" = "$before" ] || fail "entries-again: a file or value changed"
+[ "$(set_requests)" -eq 0 ] || fail "entries-again: $(set_requests) set requests"
 
 # --check --diff, the template again with another speed on bench-c: each
 # would change; nothing does.

@@ -25,7 +25,7 @@ archive=$work/tqvlkae-bench-$version.tar.gz
 [ -f "$archive" ] || { echo "no $archive: galaxy.yml's version is not the package's $version"; exit 1; }
 members=$(tar -tzf "$archive")
 for member in README.md plugins/modules/settings.py plugins/modules/info.py plugins/action/settings.py \
-  plugins/module_utils/tqvlkaectl.py plugins/module_utils/settings_file.py roles/bench/tasks/main.yml; do
+  plugins/module_utils/tqvlkaectl.py roles/bench/tasks/main.yml; do
   grep -qx "$member" <<<"$members" || { echo "$archive lacks $member"; exit 1; }
 done
 

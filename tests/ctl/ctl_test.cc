@@ -874,6 +874,137 @@ TEST(Ctl, Store) {
   }
 }
 
+// set merges entries as store stores values, or puts a whole text; the new
+// text is checked first, and a refused or byte-equal one leaves the file.
+TEST(Ctl, Set) {
+  const std::string kOld =
+      "; by hand\r\n[PortSetting]\r\n0x1A5_0_LinkSpeed=10\r\n[Other]\r\nk=v\r\n";
+  const std::string kMerged =
+      "; by hand\r\n[PortSetting]\r\n0x1A5_0_LinkSpeed=1000\r\n1a5_1_jumboframes=4294967295\r\n"
+      "[Other]\r\nk=v\r\n";
+  const std::string kZeroByte("[PortSetting]\n1a5_0_linkspeed=100\n\0x=1\n", 39);
+  const std::string kUsage = "\nTry 'tqvlkaectl set --help'.\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string file;  // DIR/f.ini before; "-" none
+    int exitStatus;
+    std::string out;        // with exit status 2: standard error
+    std::string after;      // DIR/f.ini after; "-" none
+    std::string from = "";  // DIR/new.ini
+  } cases[] = {
+      // In place with the key's own spelling, added in store's; -1 as restore writes it.
+      {{"set", "1a5_0_linkspeed=1000", "DIR/f.ini", "1A5_1_JumboFrames=-1"},
+       kOld,
+       0,
+       "1a5_0_linkspeed=1000: changed\n1a5_1_jumboframes=4294967295: added\n"
+       "DIR/f.ini: written: 1 changed, 1 added, 0 already right\n",
+       kMerged},
+      // A value restore already converts to the same bytes stays as written.
+      {{"set", "DIR/f.ini", "1a5_0_linkspeed=\"1000\"", "1a5_1_jumboframes=4294967295"},
+       kMerged,
+       0,
+       "1a5_0_linkspeed=1000: already right\n1a5_1_jumboframes=4294967295: already right\n"
+       "DIR/f.ini: nothing to change: 0 changed, 0 added, 2 already right\n",
+       kMerged},
+      {{"set", "-n", "DIR/f.ini", "1a5_0_linkspeed=5", "1a5_0_linkspeed=1000"},
+       "[PortSetting]\n1a5_0_linkspeed=1\n",
+       0,
+       "1a5_0_linkspeed=1000: changed\n--- DIR/f.ini\n+++ DIR/f.ini\n@@ -1,2 +1,2 @@\n"
+       " [PortSetting]\n-1a5_0_linkspeed=1\n+1a5_0_linkspeed=1000\n"
+       "DIR/f.ini: would write (dry run: nothing written): 1 changed, 0 added, 0 already right\n",
+       "[PortSetting]\n1a5_0_linkspeed=1\n"},
+      {{"set", "DIR/f.ini", "2b7_3_portmode=2"},
+       "-",
+       0,
+       "2b7_3_portmode=2: added\nDIR/f.ini: written: 0 changed, 1 added, 0 already right\n",
+       "[PortSetting]\n2b7_3_portmode=2\n"},
+      {{"set", "--from", "DIR/new.ini", "DIR/f.ini"},
+       kOld,
+       0,
+       "DIR/f.ini: written: the whole text of DIR/new.ini\n",
+       "[PortSetting]\n1a5_0_linkspeed=100\n",
+       "[PortSetting]\n1a5_0_linkspeed=100\n"},
+      // Errors of the new text refuse it, on its own lines.
+      {{"set", "--from", "DIR/new.ini", "DIR/f.ini", "1a5_0_linkspeed=1", "1a5_0_jumboframes=1"},
+       kOld,
+       1,
+       "DIR/f.ini:3: error: key '1a5-0-portmode' is not <hex serial>_<decimal port>_<property> "
+       "with serial and port within 32 bits\n",
+       kOld,
+       "[PortSetting]\n1a5_0_linkspeed=100\n1a5-0-portmode=1\n"},
+      {{"set", "DIR/f.ini", "1a5_0_linkspeed=1"},
+       kZeroByte,
+       1,
+       "the file holds a zero byte, after which restore reads nothing\n",
+       kZeroByte},
+      {{"set", "DIR/f.ini", "1a5_0_forcelinkdisable=1"},
+       kOld,
+       2,
+       "tqvlkaectl set: '1a5_0_forcelinkdisable': forcelinkdisable is not set: restore clears "
+       "it on every port after the entries" +
+           kUsage,
+       kOld},
+      {{"set", "DIR/f.ini", "1a5_0_linkspeed=0x10"},
+       kOld,
+       2,
+       "tqvlkaectl set: '0x10' is not a value restore writes to linkspeed (a decimal number of "
+       "32 bits)" +
+           kUsage,
+       kOld},
+      {{"set", "DIR/f.ini", "1a5_0_linkspeeed=1"},
+       kOld,
+       2,
+       "tqvlkaectl set: '1a5_0_linkspeeed' is not <hex serial>_<decimal port>_<property> with "
+       "serial and port within 32 bits and one of the port properties" +
+           kUsage,
+       kOld},
+      {{"set", "DIR/f.ini", "DIR/g.ini", "1a5_0_linkspeed=1"},
+       kOld,
+       2,
+       "tqvlkaectl set: 'DIR/g.ini' is neither KEY=VALUE nor the one FILE" + kUsage,
+       kOld},
+      {{"set", "DIR/f.ini"},
+       kOld,
+       2,
+       "tqvlkaectl set: nothing to set: give KEY=VALUE or --from SOURCE" + kUsage,
+       kOld},
+      {{"set", "--json", "DIR/f.ini", "1a5_0_linkspeed=1000"},
+       "[PortSetting]\n1a5_0_linkspeed=10\n1A5_0_LinkSpeed=10\n",
+       0,
+       "{\"file\":\"DIR/f.ini\",\"outcome\":\"written\",\"dryRun\":false,\"from\":null,"
+       "\"entries\":[{\"key\":\"1a5_0_linkspeed\",\"value\":\"1000\",\"outcome\":\"changed\"}],"
+       "\"problems\":[{\"line\":3,\"severity\":\"warning\",\"message\":\"'1A5_0_LinkSpeed' sets "
+       "the "
+       "same property as '1a5_0_linkspeed' on line 2: restore writes both, this one later\"}],"
+       "\"refusals\":[],"
+       "\"diff\":\"--- DIR/f.ini\\n+++ DIR/f.ini\\n@@ -1,3 +1,3 @@\\n [PortSetting]\\n"
+       "-1a5_0_linkspeed=10\\n-1A5_0_LinkSpeed=10\\n+1a5_0_linkspeed=1000\\n"
+       "+1A5_0_LinkSpeed=1000\\n\",\"summary\":\"DIR/f.ini: written: 1 changed, 0 added, 0 "
+       "already right\"}\n",
+       "[PortSetting]\n1a5_0_linkspeed=1000\n1A5_0_LinkSpeed=1000\n"},
+  };
+  for (const Case& c : cases) {
+    Ctl ctl;
+    if (c.file != "-") ctl.write("f.ini", c.file);
+    ctl.write("new.ini", c.from);
+    const SimResult result = ctl.run(c.args, kBench);
+    EXPECT_EQ(result.exitStatus, c.exitStatus) << c.args[1] << result.err;
+    if (c.exitStatus == 2) {
+      EXPECT_EQ(result.err, c.out);
+    } else if (c.exitStatus == 1) {
+      EXPECT_EQ(result.out.rfind(c.out, 0), 0u) << result.out;
+      EXPECT_NE(result.out.find("nothing written\n"), std::string::npos) << result.out;
+    } else {
+      EXPECT_EQ(result.out, c.out) << c.args[1];
+    }
+    if (c.after == "-") {
+      EXPECT_FALSE(std::filesystem::exists(ctl.path("f.ini")));
+    } else {
+      EXPECT_EQ(tqtest::readFile(ctl.path("f.ini")), c.after) << c.args[1];
+    }
+  }
+}
+
 // store, then diff is in sync, and restore of the stored file writes back
 // exactly what store read: the ports then show what they showed before.
 TEST(Ctl, StoreThenRestoreWritesTheCapturedValues) {

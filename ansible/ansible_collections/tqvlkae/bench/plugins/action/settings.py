@@ -20,8 +20,8 @@ class ActionModule(ActionBase):
         arguments = self._task.args.copy()
         src = arguments.pop("src", None)
         if src is not None:
-            if arguments.get("content") is not None:
-                result.update(failed=True, msg="content and src are mutually exclusive")
+            if arguments.get("content") is not None or arguments.get("entries") is not None:
+                result.update(failed=True, msg="src is mutually exclusive with content and entries")
                 return result
             try:
                 found = self._find_needle("files", src)

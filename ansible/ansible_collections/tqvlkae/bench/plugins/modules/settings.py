@@ -1,11 +1,13 @@
 #!/usr/bin/python
 # SPDX-License-Identifier: MIT
-# The settings file on a bench and the devices brought to it. The new text
-# is checked by tqvlkaectl check before it replaces the old; the file is
-# replaced whole under its lock (module_utils/settings_file.py) or left
-# alone when byte-equal; tqvlkaectl apply then writes only the values that
-# differ and proves each by reading it back. A failed apply fails the task
-# and puts the old file back, so a failed host is left as it was.
+# The settings file on a bench and the devices brought to it. The file is
+# written by tqvlkaectl set only: it merges entries (or puts the whole text),
+# checks the new text before it replaces the old, replaces the file whole
+# under its lock or leaves it alone when byte-equal, and its dry run gives
+# check mode and diff mode what would change. tqvlkaectl apply then writes
+# only the values that differ and proves each by reading it back. A failed
+# apply fails the task and puts the old file back, so a failed host is left
+# as it was.
 from __future__ import absolute_import, division, print_function
 
 __metaclass__ = type
@@ -14,13 +16,13 @@ DOCUMENTATION = r"""
 module: settings
 short_description: Put the settings file on a bench and bring its devices to it
 description:
-  - Replaces the settings file that C(tqvlkaepropinit --restore) reads at boot, then runs
-    C(tqvlkaectl apply), which writes only the port properties that differ from the file,
-    reads each back, and puts every value it changed back when anything fails.
-  - The new text is checked with C(tqvlkaectl check) first; an error fails the task with the
-    line numbers of the new text and leaves the old file in place.
-  - The file is replaced whole under the exclusive lock that restore respects (a temporary file
-    in the same directory, fsync, rename, directory fsync; mode and owner kept). A file that
+  - Replaces the settings file that C(tqvlkaepropinit --restore) reads at boot, or merges entries
+    into it, then runs C(tqvlkaectl apply), which writes only the port properties that differ
+    from the file, reads each back, and puts every value it changed back when anything fails.
+  - The file is written by C(tqvlkaectl set), which checks the new text first (an error fails
+    the task with the line numbers of the new text and leaves the old file in place) and
+    replaces the file whole under the exclusive lock that restore respects (a temporary file in
+    the same directory, fsync, rename, directory fsync; mode and owner kept). A file that
     already holds the same bytes is left alone.
   - A failed apply fails the task with the report line of the failure and whether the devices
     were rolled back; the old file is then put back, so the host is as it was.
@@ -31,18 +33,29 @@ author: tqvlkaepropinit developers
 options:
   content:
     description:
-      - The whole settings file. Mutually exclusive with C(src).
-      - Without C(content) and C(src) the file stays as it is (and is applied when C(apply) is true).
+      - The whole settings file. Mutually exclusive with C(src) and C(entries).
+      - Without C(content), C(src) and C(entries) the file stays as it is (and is applied when
+        C(apply) is true).
     type: str
+  entries:
+    description:
+      - Port settings merged into the file as it is, key to value (C(1a5_0_linkspeed) to C(1000)).
+        Every entry naming the same port property gets the value in place, a property no entry
+        names is added to the end of C([PortSetting]), and every other byte of the file stays as
+        it was (C(tqvlkaectl set)). Keys and values are read as restore reads them.
+      - C(forcelinkdisable) cannot be set (restore clears it on every port after the entries).
+      - Mutually exclusive with C(content) and C(src).
+    type: dict
   src:
     description:
       - A file on the controller (looked up as the copy module does) holding the whole settings
-        file; it must be UTF-8 text. Mutually exclusive with C(content).
+        file; it must be UTF-8 text. Mutually exclusive with C(content) and C(entries).
     type: path
   path:
     description:
       - The settings file. Default the file that restore reads on the host, as C(tqvlkaectl)
         names it (C(/var/lib/tq-vlnk/tqvlkae.ini) unless the installation is relocated).
+      - A path holding C(=) is refused (C(tqvlkaectl set) reads such an argument as an entry).
     type: path
   apply:
     description: Run C(tqvlkaectl apply) on the file once it is in place.
@@ -66,9 +79,9 @@ options:
     description: The C(tqvlkaectl) to run; default the one on PATH or in C(/usr/sbin).
     type: path
 notes:
-  - Entries merged into the existing file (a key-to-value mapping) are not supported yet; give the
-    whole file.
-  - Supports check mode and diff mode.
+  - Supports check mode and diff mode (the file's unified diff and the device writes).
+  - When an apply fails after a file that did not exist was written, an empty file is put back
+    in its place (restore applies nothing from either).
 seealso:
   - module: tqvlkae.bench.info
 """
@@ -87,6 +100,12 @@ EXAMPLES = r"""
     src: files/bench-7.ini
     serial: [1a5]
     verify_timeout: 5
+
+- name: Set two port properties, keeping the rest of the file as it is
+  tqvlkae.bench.settings:
+    entries:
+      1a5_0_linkspeed: 1000
+      1a5_1_jumboframes: 9000
 
 - name: Write the file only; the next boot's restore applies it
   tqvlkae.bench.settings:
@@ -112,6 +131,11 @@ backup_file:
   description: The copy of the old file, when C(backup) made one.
   returned: when a backup was made
   type: str
+entries:
+  description: What C(tqvlkaectl set) did with each entry (key, value as written, and changed, added or already right).
+  returned: when C(entries) is given
+  type: list
+  elements: dict
 check_warnings:
   description: The warnings of C(tqvlkaectl check) about the file, each as C(line N) and the message.
   returned: always
@@ -134,13 +158,14 @@ file_restored:
   type: bool
 """
 
+import errno
 import os
 import tempfile
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible.module_utils.common.text.converters import to_bytes, to_text
 
-from ansible_collections.tqvlkae.bench.plugins.module_utils import settings_file, tqvlkaectl
+from ansible_collections.tqvlkae.bench.plugins.module_utils import tqvlkaectl
 
 
 def apply_arguments(module, check, target):
@@ -165,25 +190,53 @@ def device_diff(document):
     return dict(before_header="devices", after_header="devices", before="".join(before), after="".join(after))
 
 
-def check_file(module, new, result):
-    """Runs check on the new text (a temporary copy; None: the file as it
-    is) and puts its warnings into result. Errors in new text fail the task
-    with the new text's lines; those of the file as it is are left to apply,
-    which refuses it. Returns the file checked."""
-    checked = result["path"]
-    if new is not None:
-        handle, checked = tempfile.mkstemp(prefix="tqvlkae-", suffix=".ini", dir=module.tmpdir)
-        with os.fdopen(handle, "wb") as stream:
-            stream.write(new)
-    elif not os.path.exists(checked):
-        return checked
-    _, document = tqvlkaectl.run(module, ["check", "--json", "--", checked])
-    result["check_warnings"] = tqvlkaectl.problem_lines(document, "warning")
-    errors = tqvlkaectl.problem_lines(document, "error")
-    if errors and new is not None:
-        module.fail_json(msg="the new settings text has errors, the file is left as it was: " + "; ".join(errors),
-                         errors=errors, **result)
-    return checked
+def temporary(module, data=None):
+    """A new path in the module's temporary directory; with data, a file holding it."""
+    handle, path = tempfile.mkstemp(prefix="tqvlkae-", suffix=".ini", dir=module.tmpdir)
+    with os.fdopen(handle, "wb") as stream:
+        stream.write(data or b"")
+    if data is None:
+        os.unlink(path)
+    return path
+
+
+def read_file(module, path, result):
+    """The file's bytes, or None when there is none (for the backup and the way back)."""
+    try:
+        with open(path, "rb") as stream:
+            return stream.read()
+    except (IOError, OSError) as error:
+        if error.errno == errno.ENOENT:
+            return None
+        module.fail_json(msg="%s: %s" % (path, os.strerror(error.errno)), **result)
+
+
+def run_set(module, path, source, dry_run):
+    """tqvlkaectl set on path: the whole text from source (a file; None: the
+    file's own), the entries merged; returns its document. A refused text
+    (errors check finds) is the document's outcome, trouble fails the task."""
+    arguments = ["set", "--json"]
+    if dry_run:
+        arguments.append("--dry-run")
+    if source is not None:
+        arguments += ["--from", source]
+    arguments += ["--", path]
+    for key, value in (module.params["entries"] or {}).items():
+        arguments.append("%s=%s" % (to_text(key), to_text(value)))
+    return tqvlkaectl.run(module, arguments)[1]
+
+
+def refuse(module, document, result):
+    errors = tqvlkaectl.problem_lines(document, "error") + document.get("refusals", [])
+    module.fail_json(msg="the new settings text has errors, the file is left as it was: " + "; ".join(errors),
+                     errors=errors, **result)
+
+
+def check_file(module, path, result):
+    """check's warnings of the file as it is; its errors are left to apply, which refuses it."""
+    if os.path.exists(path):
+        _, document = tqvlkaectl.run(module, ["check", "--json", "--", path])
+        result["check_warnings"] = tqvlkaectl.problem_lines(document, "warning")
 
 
 def run_apply(module, target, check, result):
@@ -212,6 +265,7 @@ def main():
         argument_spec=dict(
             content=dict(type="str"),
             src=dict(type="path"),
+            entries=dict(type="dict"),
             path=dict(type="path"),
             apply=dict(type="bool", default=True),
             serial=dict(type="list", elements="str", default=[]),
@@ -219,7 +273,7 @@ def main():
             backup=dict(type="bool", default=False),
             **tqvlkaectl.COMMON_OPTIONS
         ),
-        mutually_exclusive=[("content", "src")],
+        mutually_exclusive=[("content", "src", "entries")],
         supports_check_mode=True,
     )
     if module.params["src"] is not None:
@@ -229,21 +283,33 @@ def main():
 
     path = module.params["path"] or tqvlkaectl.default_path(module)
     result = dict(changed=False, path=path, file_changed=False, check_warnings=[])
-    try:
-        old = settings_file.read(path)
-    except settings_file.SettingsFileError as error:
-        module.fail_json(msg=str(error), **result)
-
+    if "=" in path:
+        module.fail_json(msg="a settings path holding '=' cannot be given to tqvlkaectl set", **result)
     content = module.params["content"]
-    new = old if content is None else to_bytes(content, errors="surrogate_or_strict")
-    result["file_changed"] = new != old
+    source = None if content is None else temporary(module, to_bytes(content, errors="surrogate_or_strict"))
     diffs = []
-    if result["file_changed"]:
-        diffs.append(dict(before_header=path, after_header=path, before=to_text(old or b""), after=to_text(new)))
-    target = check_file(module, new if result["file_changed"] else None, result)
+    target = path
+    if source is None and not module.params["entries"]:
+        check_file(module, path, result)
+    else:
+        # What would change, and check's verdict on the new text.
+        preview = run_set(module, path, source, True)
+        result["check_warnings"] = tqvlkaectl.problem_lines(preview, "warning")
+        if preview.get("outcome") == "refused":
+            refuse(module, preview, result)
+        if module.params["entries"]:
+            result["entries"] = preview.get("entries", [])
+        result["file_changed"] = preview.get("outcome") == "dry run"
+        if result["file_changed"]:
+            diffs.append(dict(prepared=preview.get("diff", "")))
 
     if module.check_mode:
         if module.params["apply"]:
+            if result["file_changed"]:
+                # apply --check needs the new text in a file: set writes it into a temporary one.
+                target = temporary(module)
+                text = source if source is not None else (path if os.path.exists(path) else temporary(module, b""))
+                run_set(module, target, text, False)
             status = run_apply(module, target, True, result)
             if status == tqvlkaectl.TROUBLE:
                 module.fail_json(msg="apply --check found trouble: " + result["apply"].get("summary", ""), **result)
@@ -252,14 +318,16 @@ def main():
         result["changed"] = result["changed"] or result["file_changed"]
         module.exit_json(diff=diffs, **result)
 
+    old = None
     if result["file_changed"]:
+        old = read_file(module, path, result)
         if module.params["backup"] and old is not None:
             result["backup_file"] = module.backup_local(path)
-        try:
-            settings_file.replace(path, old, new)
-        except settings_file.SettingsFileError as error:
-            module.fail_json(msg=str(error), **result)
-        result["changed"] = True
+        document = run_set(module, path, source, False)
+        if document.get("outcome") == "refused":
+            refuse(module, document, result)
+        result["file_changed"] = document.get("outcome") == "written"
+        result["changed"] = result["file_changed"]
 
     if module.params["apply"]:
         status = run_apply(module, path, False, result)
@@ -271,12 +339,12 @@ def main():
                 message = failure_message(document, status)
             result["rolled_back"] = bool(document.get("rolled_back"))
             if result["file_changed"]:
-                try:
-                    settings_file.replace(path, new, old)
-                    result["file_restored"] = True
-                except settings_file.SettingsFileError as error:
-                    result["file_restored"] = False
-                    message += "; the old file could not be put back: %s" % error
+                # The old text back through set (an empty file for none).
+                command = [tqvlkaectl.companion(module), "set", "--from", temporary(module, old or b""), "--", path]
+                back, out, err = module.run_command(command)
+                result["file_restored"] = back == tqvlkaectl.CLEAN
+                if back != tqvlkaectl.CLEAN:
+                    message += "; the old file could not be put back: %s" % (err.strip() or out.strip())
             # Changed only when something stays changed: the new file, or
             # values the rollback could not put back.
             result["changed"] = (result["file_changed"] and not result.get("file_restored")) or bool(
