@@ -273,11 +273,10 @@ class tStore {
 
   bool replace(const std::string& path, const std::string& old, const std::string& bytes) {
     bool replaced = false;
-    const std::optional<tRestoreFailure> failure = captureFailure(
-        [&] {
-          replaced = replaceSettingsFile(path, old, bytes, settingsLockNotice(path, err_)) ==
-                     tReplaceResult::kReplaced;
-        });
+    const std::optional<tRestoreFailure> failure = captureFailure([&] {
+      replaced = replaceSettingsFile(path, old, bytes, settingsLockNotice(path, err_)) ==
+                 tReplaceResult::kReplaced;
+    });
     if (failure) {
       throw tCtlTrouble(path + ": " + failure->report +
                         " (the file holds its old or its new content whole)");
