@@ -35,8 +35,8 @@ bool isMissingFileError(int errnoValue);
 // failure. The checker reads the same bytes that restore parses. notice is
 // called once when another program's lock keeps the reader waiting for more
 // than a moment (restore passes none and waits silently).
-std::optional<std::string> readSettingsBytes(
-    const std::string& path, const nTQAPAL000::tLockWaitNotice& notice = {});
+std::optional<std::string> readSettingsBytes(const std::string& path,
+                                             const nTQAPAL000::tLockWaitNotice& notice = {});
 
 // Reads and parses the settings file at path into tree, which it replaces;
 // false (tree left empty) when the file is missing. Throws

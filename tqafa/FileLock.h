@@ -6,9 +6,9 @@
 //
 // lockShared blocks until the lock is granted and throws tqerr::Exception on
 // failure; given a notice, it calls it once when the lock is not granted
-// within a moment (another program holds it exclusively). The lock ends by an explicit unlock(); destroying the object does
-// not unlock, and the object never closes the descriptor (closing it ends
-// the lock at the latest).
+// within a moment (another program holds it exclusively). The lock ends by an
+// explicit unlock(); destroying the object does not unlock, and the object
+// never closes the descriptor (closing it ends the lock at the latest).
 #ifndef TQAFA_FILELOCK_H_
 #define TQAFA_FILELOCK_H_
 

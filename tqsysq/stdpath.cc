@@ -12,11 +12,11 @@
 #include <new>
 
 #include "error/Exception.h"
+#include "error/errnoDetail.h"
 #include "error/json.h"
 #include "tqapal/errors.h"
 #include "tqapal/posixCalls.h"
 #include "tqapal/tStatus.h"
-#include "error/errnoDetail.h"
 #include "tqsysq/relocation.h"
 #include "tqsysq/stdpath_util.h"
 

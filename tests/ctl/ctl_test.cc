@@ -408,7 +408,8 @@ TEST(Ctl, ShowReadsEveryPortPropertyAndKeepsGoingPastARefusal) {
   const SimResult json = Ctl().run({"show", "--json"}, bench);
   EXPECT_EQ(json.exitStatus, 1);
   EXPECT_NE(json.out.find("{\"devices\":[{\"serial\":\"1a5\",\"node\":\"/dev/tqae0\",\"ports\":1,"
-                          "\"pid\":\"7c5\",\"reachedByRestore\":true,\"properties\":[{\"port\":0,\"property\":\"portmode\","
+                          "\"pid\":\"7c5\",\"reachedByRestore\":true,\"properties\":[{\"port\":0,"
+                          "\"property\":\"portmode\","
                           "\"key\":\"1a5_0_portmode\",\"size\":4,\"value\":\"0\",\"number\":0}"),
             std::string::npos)
       << json.out;
@@ -499,9 +500,10 @@ TEST(Ctl, DiffAfterRestoreIsInSyncUntilAPortChanges) {
   EXPECT_EQ(absent.exitStatus, 0);
   EXPECT_NE(absent.out.find(": 2 entries: 1 in sync, 1 absent\n"), std::string::npos) << absent.out;
   // A repeated serial: the entry reaches the first device listed with it.
-  const SimResult repeated = ctl.run({"diff", "--json"}, restored +
-                                                           "device tq2 serial=0x1a5 ports=1 pid=1\n"
-                                                           "interface tq2 ae_ae\\0 node=/dev/tqae2\n");
+  const SimResult repeated =
+      ctl.run({"diff", "--json"}, restored +
+                                      "device tq2 serial=0x1a5 ports=1 pid=1\n"
+                                      "interface tq2 ae_ae\\0 node=/dev/tqae2\n");
   EXPECT_NE(repeated.out.find("\"state\":\"in sync\",\"device\":\"/dev/tqae0\",\"restore\":\"100\","
                               "\"live\":\"100\",\"note\":\"reaches /dev/tqae0 (restore's first "
                               "device of serial 1a5), not /dev/tqae2\"}"),
@@ -834,6 +836,31 @@ TEST(Ctl, Store) {
        "with serial and port within 32 bits\n",
        kBadFile},
       {{"store", "--serial", "1g5"}, kOld, kOnePortBench, 2, "", kOld},
+      // Restore would stop in the stored file: port 1 of a one-port device.
+      {{"store", "DIR/f.ini"},
+       "[PortSetting]\n1a5_1_linkspeed=10\n",
+       kOnePortBench,
+       1,
+       "DIR/f.ini (as stored):2: error: port 1 is out of range: device 1a5 (/dev/tqae0) has 1 "
+       "port\nDIR/f.ini (as stored):2: note: restore stops here: 6 later entries and the port "
+       "pass would not be applied\nDIR/f.ini (as stored): 1 error, 0 warnings; restore would "
+       "stop at line 2\n" +
+           std::string(kStoredNote) +
+           "DIR/f.ini: store refuses: restore would stop in the stored file and not write back "
+           "what store read; nothing written\n",
+       "[PortSetting]\n1a5_1_linkspeed=10\n"},
+      // The entry would keep its old value: store leaves the BEL out.
+      {{"store", "DIR/f.ini"},
+       "[PortSetting]\n1a5_0_linkspeed=1\n",
+       std::string(kOnePortBench) + "size 0x13fff7 1\nvalue tq0 port=0 prop=0x13fff7 hex=07\n",
+       1,
+       "DIR/f.ini:2: 1a5_0_linkspeed keeps its old value: a control character (0x07) cannot be "
+       "written in a settings line\n1a5_0_linkspeed: left out: a control character (0x07) "
+       "cannot be written in a settings line\n" +
+           std::string(kStoredNote) +
+           "DIR/f.ini: store refuses: restore would write old values where store read values no "
+           "settings line can carry; nothing written\n",
+       "[PortSetting]\n1a5_0_linkspeed=1\n"},
       // Only what the file names; a file of one entry stays one entry.
       {{"store", "--existing-only", "DIR/f.ini"},
        kOld,
@@ -1329,19 +1356,18 @@ TEST(CtlApply, WaitersForALockSaySoWhileItIsHeld) {
     ctl.write("run/tq-vlnk/apply.lock", "");
     const std::string mode = c.holds.substr(0, 2);
     const std::string held = c.holds.substr(3);
-    const SimResult result = shellRun(
-        ctl,
-        "exec 9<DIR/" + held + "; flock " + mode + " 9; " + "CTL " + c.command +
-            " 9<&- 2>DIR/err.txt & "
-            "until grep -q lock DIR/err.txt 2>/dev/null; do sleep 0.01; done; "
-            "echo holder releases >>\"$TQSIM_LOG\"; exec 9<&-; wait $!; s=$?; "
-            "cat DIR/err.txt >&2; exit $s",
-        kApplyBench);
+    const SimResult result =
+        shellRun(ctl,
+                 "exec 9<DIR/" + held + "; flock " + mode + " 9; " + "CTL " + c.command +
+                     " 9<&- 2>DIR/err.txt & "
+                     "until grep -q lock DIR/err.txt 2>/dev/null; do sleep 0.01; done; "
+                     "echo holder releases >>\"$TQSIM_LOG\"; exec 9<&-; wait $!; s=$?; "
+                     "cat DIR/err.txt >&2; exit $s",
+                 kApplyBench);
     EXPECT_EQ(result.exitStatus, c.exitStatus) << c.command << result.out << result.err;
     EXPECT_EQ(result.err, c.err) << c.command;
     if (c.beforeDevices) {
-      EXPECT_LT(firstLine(result, "holder releases"), firstLine(result, "ioctl "))
-          << c.command;
+      EXPECT_LT(firstLine(result, "holder releases"), firstLine(result, "ioctl ")) << c.command;
     }
   }
 }
