@@ -32,7 +32,7 @@ class tApply {
   int run() {
     std::unique_ptr<tRunLock> lock;
     if (!options_.check) lock = std::make_unique<tRunLock>(options_.wait, err_);
-    const tSettingsSource source = readSettingsSource(options_.file);
+    const tSettingsSource source = readSettingsSource(options_.file, err_);
     // One view of the bench for check and the target: the devices are
     // listed once, each opened once, each size asked once, and the plan
     // stands on what check judged.

@@ -519,9 +519,9 @@ int runCheck(const tCheckOptions& options, const tSettingsSource& source, std::o
   return tChecker(options, source, bench).run(out);
 }
 
-std::size_t countCheckErrors(tSettingsSource source, bool live) {
+std::size_t countCheckErrors(const tSettingsSource& source, bool live, tBenchView* bench) {
   const tCheckOptions options{source.path, live, false};
-  tChecker checker(options, std::move(source));
+  tChecker checker(options, source, bench);
   checker.collect();
   return checker.errors();
 }

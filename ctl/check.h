@@ -37,8 +37,10 @@ int runCheck(const tCheckOptions& options, const tSettingsSource& source, std::o
              tBenchView* bench = nullptr);
 
 // The number of errors check finds in a file already read (what its
-// summary counts), with or without asking the driver; writes nothing.
-std::size_t countCheckErrors(tSettingsSource source, bool live);
+// summary counts), with or without asking the driver (through bench when not
+// null, as runCheck); writes nothing.
+std::size_t countCheckErrors(const tSettingsSource& source, bool live,
+                             tBenchView* bench = nullptr);
 
 // The property name nearest to word by edit distance (letter case ignored).
 const char* nearestPropertyName(const std::string& word);

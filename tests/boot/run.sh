@@ -15,8 +15,8 @@
 #
 # Checks the package's units in the root (systemd-analyze verify, and the
 # security exposure at most 3.5), then boots twice: with the driver loaded
-# at boot (scenarios boot, sandbox, bad-entry) and without it (no-driver,
-# late-load). Exit status: 0 all passed, 1 a mismatch or a broken step, 77
+# at boot (scenarios boot, metrics-unit, sandbox, bad-entry) and without it
+# (no-driver, late-load, resume). Exit status: 0 all passed, 1 a mismatch or a broken step, 77
 # when QEMU, mmdebstrap, apt sources, root rights or the package are
 # missing (1 then as well when TQ_REQUIRE_ALL_TIERS=1).
 set -euo pipefail
@@ -200,6 +200,8 @@ mkdir -p "$expected" "$actual"
     "tqvlkae_last_restore_success 1"
 } >"$expected/boot"
 printf '%s\n' "--- exit" 0 "--- driver log compared with the unit's" same >"$expected/sandbox"
+printf '%s\n' "--- unit" result=success "--- file" "644 root" "tqvlkae_settings_out_of_sync 0" \
+  "tqvlkae_last_restore_success 1" >"$expected/metrics-unit"
 {
   echo "--- starts"
   echo 1
@@ -255,6 +257,6 @@ for scenario in boot late; do
     echo "the guest did not measure the unit")"
 done
 
-tq_compare "$expected" "$actual" boot sandbox bad-entry no-driver late-load resume
+tq_compare "$expected" "$actual" boot metrics-unit sandbox bad-entry no-driver late-load resume
 say "$passed passed, $failed failed, $((SECONDS - started))s"
 [ "$failed" -eq 0 ]

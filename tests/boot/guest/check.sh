@@ -88,6 +88,21 @@ boot)
 	cp /proc/tqtest/log /run/unit.log
 	record_state >&3 2>&1
 
+	# The opt-in metrics unit, started as its timer would start it, once
+	# the node exporter's directory exists: it writes the file from inside
+	# its sandbox.
+	{
+		echo "=== metrics-unit"
+		prom=/var/lib/prometheus/node-exporter
+		mkdir -p "$prom"
+		systemctl start tqvlkaectl-metrics.service
+		echo "--- unit"
+		echo "result=$(systemctl show -P Result tqvlkaectl-metrics.service)"
+		echo "--- file"
+		stat -c '%a %U' "$prom/tqvlkae.prom"
+		grep -E '^tqvlkae_(settings_out_of_sync|last_restore_success) ' "$prom/tqvlkae.prom"
+	} >&3 2>&1
+
 	# The same restore without the sandbox, by hand, on the same devices
 	# (no new device, so the unit is not started again): the driver log
 	# grows by the same requests.
