@@ -27,24 +27,9 @@ set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
-mkdir -p "$1" "$2"
-WORK=$(realpath "$1")
-KCACHE=$(realpath "$2")
-BOOT_TIMEOUT=${TQ_BOOT_TIMEOUT:-300}
-SUITE=bookworm
-
-say() { echo "ansible remote: $*"; }
-die() {
-  echo "ansible remote: $*" >&2
-  exit 1
-}
-source "$ROOT/tests/support/tier.sh"
-source "$ROOT/tests/support/qemu.sh"
-source "$ROOT/tests/kernel/kernel.sh"
-source "$ROOT/tests/ansible/ansible_env.sh"
 source "$HERE/root.sh"
-skip() { tq_tier_unavailable "ansible remote" "$*"; }
-
+source "$ROOT/tests/ansible/ansible_env.sh"
+tq_boot_begin "ansible remote" "$1" "$2"
 tq_boot_require "${3:-}"
 for program in ansible ansible-playbook ssh ssh-keygen python3; do
   command -v "$program" >/dev/null || skip "$program is not installed"
@@ -76,8 +61,10 @@ tq_qemu_boot "guest" "$WORK/root.cpio" 1024M $((BOOT_TIMEOUT + 600)) "$WORK/cons
   rdinit=/sbin/init systemd.show_status=false modules_load=tqtest &
 guest=$!
 tq_ansible_env "$ROOT"
+# QEMU's process id, read from its pid file once its guest answers.
+qemu=""
 stop_guest() {
-  if [ -s "$WORK/qemu.pid" ] && kill -0 "$guest" 2>/dev/null; then kill "$(cat "$WORK/qemu.pid")" 2>/dev/null || true; fi
+  if [ -n "$qemu" ] && kill -0 "$guest" 2>/dev/null; then kill "$qemu" 2>/dev/null || true; fi
   wait "$guest" 2>/dev/null || true
 }
 trap 'stop_guest; rm -rf "$work"' EXIT
@@ -101,6 +88,7 @@ until on_guest true 2>/dev/null; do
   sleep 5
 done
 say "ssh answers after $((SECONDS - booted))s"
+qemu=$(cat "$WORK/qemu.pid") || fail "QEMU left no pid file"
 [ -z "$(on_guest cat /proc/tqtest/values)" ] || fail "the driver holds values before the first run"
 
 # --- the playbook -------------------------------------------------------------------

@@ -1,9 +1,14 @@
 # SPDX-License-Identifier: MIT
 # The Debian root that the guests of tests/boot boot (run.sh, the boot tier;
-# ansible.sh, the playbook over ssh), sourced after tests/support/tier.sh and
-# tests/kernel/kernel.sh by scripts that define say, die and skip and set
-# ROOT (the source tree):
+# ansible.sh, the playbook over ssh), sourced by them with ROOT set (the
+# source tree):
 #
+#   tq_boot_begin TIER WORKDIR KERNEL_CACHE
+#                         sources the tier, QEMU and kernel helpers
+#                         (tests/support, tests/kernel/kernel.sh); sets WORK
+#                         and KCACHE (made, absolute), BOOT_TIMEOUT
+#                         ($TQ_BOOT_TIMEOUT, default 300 s) and SUITE; say,
+#                         die and skip then speak for TIER
 #   tq_boot_require DEB   skips unless QEMU, mmdebstrap, root rights, apt
 #                         sources and the package DEB are there (empty DEB:
 #                         $TQ_DEB, then the newest one scripts/package left);
@@ -28,6 +33,24 @@
 #   tq_scenario_split FILE WORK
 #                         writes each "@@ part" of a scenario file to
 #                         WORK/split/<scenario>/<part> and prints that directory
+
+tq_boot_begin() {
+  tq_boot_tier=$1
+  source "$ROOT/tests/support/tier.sh"
+  source "$ROOT/tests/support/qemu.sh"
+  source "$ROOT/tests/kernel/kernel.sh"
+  mkdir -p "$2" "$3"
+  WORK=$(realpath "$2")
+  KCACHE=$(realpath "$3")
+  BOOT_TIMEOUT=${TQ_BOOT_TIMEOUT:-300}
+  SUITE=bookworm
+}
+say() { echo "$tq_boot_tier tier: $*"; }
+die() {
+  echo "$tq_boot_tier tier: $*" >&2
+  exit 1
+}
+skip() { tq_tier_unavailable "$tq_boot_tier" "$*"; }
 
 tq_boot_require() {
   local program file

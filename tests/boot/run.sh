@@ -23,23 +23,8 @@ set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
-mkdir -p "$1" "$2"
-WORK=$(realpath "$1")
-KCACHE=$(realpath "$2")
-BOOT_TIMEOUT=${TQ_BOOT_TIMEOUT:-300}
-SUITE=bookworm
-
-say() { echo "boot tier: $*"; }
-die() {
-  echo "boot tier: $*" >&2
-  exit 1
-}
-source "$ROOT/tests/support/tier.sh"
-source "$ROOT/tests/support/qemu.sh"
-source "$ROOT/tests/kernel/kernel.sh"
 source "$HERE/root.sh"
-skip() { tq_tier_unavailable boot "$*"; }
-
+tq_boot_begin boot "$1" "$2"
 tq_boot_require "${3:-}"
 started=$SECONDS
 tq_kernel_prepare "$KCACHE" boot
