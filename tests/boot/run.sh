@@ -23,76 +23,12 @@ set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
-mkdir -p "$1" "$2"
-WORK=$(realpath "$1")
-KCACHE=$(realpath "$2")
-DEB=${3:-${TQ_DEB:-}}
-BOOT_TIMEOUT=${TQ_BOOT_TIMEOUT:-300}
-SUITE=bookworm
-
-say() { echo "boot tier: $*"; }
-die() {
-  echo "boot tier: $*" >&2
-  exit 1
-}
-source "$ROOT/tests/support/tier.sh"
-source "$ROOT/tests/support/qemu.sh"
-skip() { tq_tier_unavailable boot "$*"; }
-
-for program in qemu-system-x86_64 mmdebstrap; do
-  command -v "$program" >/dev/null || skip "$program is not installed (scripts/test installs it)"
-done
-[ "$(id -u)" -eq 0 ] || skip "building the root file system needs root"
-sources=()
-for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-  [ -s "$file" ] && grep -q "^[^#]" "$file" && sources+=("$file")
-done
-[ "${#sources[@]}" -gt 0 ] || skip "no apt sources configured"
-[ -n "$DEB" ] || DEB=$(tq_newest_package "$ROOT")
-[ -n "$DEB" ] && [ -f "$DEB" ] || skip "no package built (run scripts/package)"
-DEB=$(realpath "$DEB")
-say "package $DEB"
+source "$HERE/root.sh"
+tq_boot_begin boot "$1" "$2"
+tq_boot_require "${3:-}"
 started=$SECONDS
-
-# --- kernel and module ------------------------------------------------------
-
-source "$ROOT/tests/kernel/kernel.sh"
 tq_kernel_prepare "$KCACHE" boot
-
-# --- root file system ---------------------------------------------------------
-
-# The package's dependencies go into the cached base, so that dpkg installs
-# the package alone.
-depends=$(dpkg-deb -f "$DEB" Depends | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g' | grep . | sort -u)
-packages=$(printf '%s\n' systemd-sysv udev kmod $depends | sort -u | paste -sd, -)
-# Documentation is left out of the root: it makes the image bigger and the
-# boot slower, and nothing in the guest reads it.
-options=(--variant=minbase "--include=$packages"
-  --dpkgopt='path-exclude=/usr/share/man/*' --dpkgopt='path-exclude=/usr/share/doc/*'
-  --dpkgopt='path-exclude=/usr/share/locale/*' --dpkgopt='path-exclude=/usr/share/info/*')
-# /usr merged by the hook, without the usrmerge package and the perl it
-# pulls in; dpkg without fsync when eatmydata is there.
-options+=(--hook-dir=/usr/share/mmdebstrap/hooks/merged-usr)
-[ -d /usr/share/mmdebstrap/hooks/eatmydata ] && command -v eatmydata >/dev/null &&
-  options+=(--hook-dir=/usr/share/mmdebstrap/hooks/eatmydata)
-key=$({
-  printf '%s\n' "$SUITE" "${options[@]}"
-  mmdebstrap --version
-  cat "${sources[@]}"
-} | sha256sum | cut -c1-16)
-base=$WORK/base-$key.tar
-if [ ! -f "$base" ]; then
-  rm -f "$WORK"/base-*.tar
-  say "mmdebstrap $SUITE ($packages)"
-  nice mmdebstrap --quiet --format=tar "${options[@]}" "$SUITE" "$base.part" "${sources[@]}" >"$WORK/mmdebstrap.log" 2>&1 ||
-    { tail -n 30 "$WORK/mmdebstrap.log" >&2; die "mmdebstrap failed"; }
-  mv "$base.part" "$base"
-fi
-
-stage=$WORK/root
-rm -rf "$stage"
-mkdir -p "$stage"
-tar -x -C "$stage" -f "$base"
+tq_boot_root "$WORK"
 
 # The package, installed as an administrator would.
 cp "$DEB" "$stage/tmp/"
@@ -102,7 +38,6 @@ chroot "$stage" dpkg -i "/tmp/$(basename "$DEB")" >"$WORK/dpkg.log" 2>&1 ||
     die "dpkg -i failed"
   }
 rm "$stage/tmp/$(basename "$DEB")"
-wants=$stage/etc/systemd/system/multi-user.target.wants
 [ -L "$wants/tqvlkaepropinit.service" ] || die "the package did not enable tqvlkaepropinit.service"
 ! ls "$stage"/etc/systemd/system/*.wants/tqvlkaepropinit-resume.service >/dev/null 2>&1 ||
   die "the package enabled the opt-in tqvlkaepropinit-resume.service"
@@ -141,45 +76,20 @@ settings_dir=$(stat -c '%U:%G %a' "$stage/var/lib/tq-vlnk" 2>&1) || true
 
 # --- guest ----------------------------------------------------------------------
 
-# A fixed machine id: no first-boot setup. No login prompts.
-echo 4a5f3c1d2b6e4f8091a2b3c4d5e6f708 >"$stage/etc/machine-id"
-for getty in getty@.service serial-getty@.service console-getty.service getty-static.service; do
-  ln -sf /dev/null "$stage/etc/systemd/system/$getty"
-done
-# The kernel's module lists and the test driver module, for modprobe.
-modules=$stage/lib/modules/$version
-mkdir -p "$modules/extra"
-cp "$kernel/lib/modules/$version"/modules.* "$modules/"
-cp "$module" "$modules/extra/"
-chroot "$stage" depmod "$version"
-
-# Scenario files: the restore of the kernel tier (its setup, settings file,
-# driver log and values) and bad-entry.scn here.
-split() {
-  local dir=$WORK/split/$(basename "$1" .scn)
-  rm -rf "$dir"
-  mkdir -p "$dir"
-  awk -v dir="$dir" '/^@@ / { out = dir "/" $2; printf "" > out; next } out != "" { print > out }' "$1"
-  echo "$dir"
-}
-restore=$(split "$ROOT/tests/kernel/scenarios/restore.scn")
-bad=$(split "$HERE/bad-entry.scn")
+tq_boot_guest "$WORK"
+# Scenario files: the restore of the kernel tier (its settings file, driver
+# log and values) and bad-entry.scn here.
+restore=$(tq_scenario_split "$ROOT/tests/kernel/scenarios/restore.scn" "$WORK")
+bad=$(tq_scenario_split "$HERE/bad-entry.scn" "$WORK")
 data=$stage/usr/local/lib/tqboot
-mkdir -p "$data" "$stage/var/lib/tq-vlnk"
-cp "$restore/setup" "$data/restore.setup"
+mkdir -p "$stage/var/lib/tq-vlnk"
 cp "$bad/setup" "$data/bad-entry.setup"
 cp "$bad/ini" "$data/bad-entry.ini"
 cp "$restore/ini" "$stage/var/lib/tq-vlnk/tqvlkae.ini"
 install -m 0755 "$HERE/guest/check.sh" "$data/check.sh"
-for unit in tqboot-bench.service tqboot-check.service; do
-  cp "$HERE/guest/$unit" "$stage/etc/systemd/system/"
-done
-mkdir -p "$stage/etc/systemd/system/sysinit.target.wants"
-ln -sf ../tqboot-bench.service "$stage/etc/systemd/system/sysinit.target.wants/"
+cp "$HERE/guest/tqboot-check.service" "$stage/etc/systemd/system/"
 ln -sf ../tqboot-check.service "$wants/"
-
-say "pack the root ($(du -sm "$stage" | cut -f1) MiB)"
-(cd "$stage" && find . | cpio -o -H newc --quiet) >"$WORK/root.cpio"
+tq_boot_pack "$WORK"
 
 # --- expectations -----------------------------------------------------------------
 

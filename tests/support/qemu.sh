@@ -7,12 +7,16 @@
 #       boots $vmlinuz (tests/kernel/kernel.sh) with INITRD under software
 #       emulation, one processor, MEMORY of memory, for at most TIMEOUT
 #       seconds. The guest's console goes to CONSOLE; what it writes to its
-#       second serial port goes to RESULTS, carriage returns dropped.
+#       second serial port goes to RESULTS, carriage returns dropped. The
+#       guest has no network device unless tq_qemu_options (QEMU options,
+#       empty by default) adds one.
 #   tq_split_results RESULTS DIR
 #       writes each "=== <name>" block of RESULTS (up to "=== end") to DIR/<name>.
 #   tq_compare EXPECTED ACTUAL NAME...
 #       diffs EXPECTED/NAME with ACTUAL/NAME for each NAME, says PASS or FAIL,
 #       and sets passed and failed.
+
+tq_qemu_options=()
 
 tq_qemu_boot() {
   local name=$1 initrd=$2 memory=$3 timeout=$4 console=$5 results=$6 begin=$SECONDS status
@@ -25,7 +29,7 @@ tq_qemu_boot() {
     -accel tcg -m "$memory" -smp 1 -nodefaults -no-user-config -display none -no-reboot \
     -kernel "$vmlinuz" -initrd "$initrd" \
     -append "console=ttyS0 panic=-1 no_timer_check quiet loglevel=3 $*" \
-    -serial "file:$console" -serial "file:$results.raw" </dev/null
+    -serial "file:$console" -serial "file:$results.raw" "${tq_qemu_options[@]}" </dev/null
   status=$?
   set -e
   say "$name: guest ran $((SECONDS - begin))s, qemu status $status"
