@@ -86,9 +86,10 @@ TQ_MEMCHECK_PACKAGES=(valgrind)
 TQ_METRICS_TIER_PACKAGES=(prometheus prometheus-node-exporter)
 
 # The ansible tier (ctest label ansible): the collection of ansible/ is built,
-# documented, linted and run against simulated benches with Debian's Ansible;
-# nothing is fetched from Galaxy.
-TQ_ANSIBLE_TIER_PACKAGES=(ansible-core ansible-lint)
+# documented, linted and run against simulated benches with Debian's Ansible,
+# and over ssh into a guest of the boot tier (tests/boot/ansible.sh: ssh and
+# ssh-keygen); nothing is fetched from Galaxy.
+TQ_ANSIBLE_TIER_PACKAGES=(ansible-core ansible-lint openssh-client)
 
 # tq_install_build_dependencies SOURCE_DIR: installs the Build-Depends of
 # SOURCE_DIR/debian/control that are missing (tests are not built there).

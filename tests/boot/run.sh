@@ -16,9 +16,9 @@
 # Checks the package's units in the root (systemd-analyze verify, and the
 # security exposure at most 3.5), then boots twice: with the driver loaded
 # at boot (scenarios boot, metrics-unit, sandbox, bad-entry) and without it
-# (no-driver, late-load, resume). Exit status: 0 all passed, 1 a mismatch or a broken step, 77
-# when QEMU, mmdebstrap, apt sources, root rights or the package are
-# missing (1 then as well when TQ_REQUIRE_ALL_TIERS=1).
+# (no-driver, late-load, resume). Exit status: 0 all passed, 1 a mismatch or
+# a broken step, 77 when QEMU, mmdebstrap, apt sources, root rights or the
+# package are missing (1 then as well when TQ_REQUIRE_ALL_TIERS=1).
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
