@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -138,7 +139,11 @@ class tStore {
     stored.bytes = bytes;
     stored.lines = readSettingsLines(bytes.data(), bytes.size());
     std::ostringstream findings;
-    if (runCheck({stored.path, true, false}, stored, findings) == kCtlClean) return true;
+    // On the view store read the values through: the devices are not
+    // listed or opened again.
+    if (runCheck({stored.path, true, false}, stored, findings, bench_.get()) == kCtlClean) {
+      return true;
+    }
     std::istringstream lines(findings.str());
     for (std::string line; std::getline(lines, line);) report_.refusals.push_back(line);
     report_.summary = path +
@@ -150,7 +155,8 @@ class tStore {
   // Reads every value; false (with the refusals noted) when the driver
   // refuses one.
   bool capture() {
-    tBenchView bench;
+    bench_ = std::make_unique<tBenchView>();
+    tBenchView& bench = *bench_;
     if (!bench.trouble().empty()) throw tCtlTrouble(bench.trouble());
     const std::vector<tAeDevice>& devices = bench.devices();
     for (const std::uint32_t serial : options_.serials) {
@@ -260,6 +266,7 @@ class tStore {
 
   const tStoreOptions& options_;
   std::ostream& err_;
+  std::unique_ptr<tBenchView> bench_;  // the devices as capture found them
   std::vector<tCapturedValue> captured_;
   tStoreReport report_;
 };
