@@ -82,8 +82,9 @@ TQ_MEMCHECK_PACKAGES=(valgrind)
 
 # The metrics tier (ctest label metrics): promtool checks the alert rules of
 # prometheus/ and runs their unit tests, and checks tqvlkaectl metrics'
-# output, which the node exporter then serves on the loopback address.
-TQ_METRICS_TIER_PACKAGES=(prometheus prometheus-node-exporter)
+# output, which the node exporter then serves on the loopback address (curl
+# scrapes it).
+TQ_METRICS_TIER_PACKAGES=(prometheus prometheus-node-exporter curl)
 
 # The ansible tier (ctest label ansible): the collection of ansible/ is built,
 # documented, linted and run against simulated benches with Debian's Ansible,
