@@ -2,7 +2,6 @@
 #include "ctl/propertyText.h"
 
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "settings/valueText.h"
@@ -15,11 +14,10 @@ tPropertyValue propertyValue(const unsigned char* bytes, std::uint32_t size) {
   tValueText text = valueText(bytes, size);
   value.text = std::move(text.shown);
   value.unstorable = std::move(text.reason);
-  if (size == 4) {
-    std::uint32_t number = 0;
-    std::memcpy(&number, bytes, 4);
-    value.number = number;
+  if (const std::optional<std::uint32_t> number = valueNumber(bytes, size)) {
+    value.number = *number;
   } else {
+    // Sizes restore never writes: their bytes, least significant first.
     for (std::uint32_t i = 0; i < size && i < 8; ++i) {
       value.number |= static_cast<std::uint64_t>(bytes[i]) << (8 * i);
     }

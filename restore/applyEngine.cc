@@ -2,8 +2,9 @@
 #include "restore/applyEngine.h"
 
 #include <algorithm>
-#include <cstring>
 #include <thread>
+
+#include "settings/valueText.h"
 
 namespace nTQVLKAET100 {
 
@@ -11,15 +12,8 @@ namespace {
 
 using tClock = std::chrono::steady_clock;
 
-// The number a 1-byte or 4-byte value stands for.
 std::optional<std::uint32_t> numberOf(const tPropertyBytes& value) {
-  if (value.size() == 1) return value[0];
-  if (value.size() == 4) {
-    std::uint32_t number = 0;
-    std::memcpy(&number, value.data(), 4);
-    return number;
-  }
-  return std::nullopt;
+  return valueNumber(value.data(), static_cast<std::uint32_t>(value.size()));
 }
 
 class tApplyRun {

@@ -31,12 +31,18 @@ std::string unstorableByte(unsigned char byte) {
 
 }  // namespace
 
+std::optional<std::uint32_t> valueNumber(const unsigned char* bytes, std::uint32_t size) {
+  if (size == 1) return bytes[0];
+  if (size != 4) return std::nullopt;
+  std::uint32_t number = 0;
+  std::memcpy(&number, bytes, sizeof number);
+  return number;
+}
+
 tValueText valueText(const unsigned char* bytes, std::uint32_t size) {
   tValueText value;
   if (size == 4) {
-    std::uint32_t number = 0;
-    std::memcpy(&number, bytes, sizeof number);
-    value.text = std::to_string(number);
+    value.text = std::to_string(*valueNumber(bytes, size));
   } else if (size == 1) {
     value.reason = unstorableByte(bytes[0]);
     if (value.reason.empty()) {

@@ -25,6 +25,7 @@
 #define SETTINGS_VALUETEXT_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace nTQVLKAET100 {
@@ -39,6 +40,11 @@ struct tValueText {
 
 // The spelling of the first size bytes of bytes (host byte order).
 tValueText valueText(const unsigned char* bytes, std::uint32_t size);
+
+// The number a value of the two sizes restore writes holds: a 4-byte value's
+// unsigned number (host byte order), a 1-byte value's code; none for any
+// other size. Values of one property compare by it.
+std::optional<std::uint32_t> valueNumber(const unsigned char* bytes, std::uint32_t size);
 
 // The settings key of a port property ("1a5_0_linkspeed").
 std::string settingKeyText(std::uint32_t serialNumber, std::uint32_t port,
