@@ -144,15 +144,6 @@ bool holds(int fd, std::string_view expected, bool& same, tStatus& status) {
   }
 }
 
-bool writeWhole(int fd, std::string_view bytes, tStatus& status) {
-  while (!bytes.empty()) {
-    const ssize_t count = retryInterrupted([&] { return ::write(fd, bytes.data(), bytes.size()); });
-    if (count < 0) return recordErrno(status, kSiteWrite);
-    bytes.remove_prefix(static_cast<std::size_t>(count));
-  }
-  return true;
-}
-
 // The temporary file as the old one was: owner, then mode (a change of
 // owner clears set-user-ID bits); then the content, on disk.
 bool fillTemporary(int fd, const struct stat& old, std::string_view bytes, tStatus& status) {
@@ -163,26 +154,9 @@ bool fillTemporary(int fd, const struct stat& old, std::string_view bytes, tStat
     return recordErrno(status, kSiteOwnerMode);
   }
   if (::fchmod(fd, old.st_mode & 07777) != 0) return recordErrno(status, kSiteOwnerMode);
-  if (!writeWhole(fd, bytes, status)) return false;
+  if (!nTQAPAL000::writeAll(fd, bytes)) return recordErrno(status, kSiteWrite);
   if (::fsync(fd) != 0) return recordErrno(status, kSiteSync);
   return true;
-}
-
-// The new content in a file of its own, created exclusively next to the old
-// one; its path, or empty after a failure (and no file).
-std::string writeTemporary(const tPlace& place, const struct stat& old, std::string_view bytes,
-                           tStatus& status) {
-  std::string path = place.directory + "/." + place.name + ".new-XXXXXX";
-  const int fd = ::mkostemp(&path[0], O_CLOEXEC);
-  if (fd < 0) {
-    recordErrno(status, kSiteTemporary);
-    return std::string();
-  }
-  bool written = fillTemporary(fd, old, bytes, status);
-  if (::close(fd) != 0 && written) written = recordErrno(status, kSiteWrite);
-  if (written) return path;
-  ::unlink(path.c_str());
-  return std::string();
 }
 
 }  // namespace
@@ -201,15 +175,23 @@ tReplaceResult replaceSettingsFile(const std::string& path, std::string_view exp
   bool same = false;
   if (!holds(lock.get(), expectedOld, same, status)) return tReplaceResult::kFailed;
   if (!same) return tReplaceResult::kFileChanged;
-  const std::string temporary = writeTemporary(place, old, newBytes, status);
-  if (temporary.empty()) return tReplaceResult::kFailed;
-  if (::rename(temporary.c_str(), place.file.c_str()) != 0) {
-    recordErrno(status, kSiteRename);
-    ::unlink(temporary.c_str());
+  // The new content in a file of its own, created exclusively next to the
+  // old one, removed on every failure.
+  nTQAPAL000::tTemporaryFile temporary(place.directory + "/." + place.name + ".new-XXXXXX");
+  if (temporary.fd() < 0) {
+    recordErrno(status, kSiteTemporary);
     return tReplaceResult::kFailed;
   }
-  Descriptor directory(::open(place.directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (directory.get() < 0 || ::fsync(directory.get()) != 0) {
+  if (!fillTemporary(temporary.fd(), old, newBytes, status)) return tReplaceResult::kFailed;
+  if (!temporary.close()) {
+    recordErrno(status, kSiteWrite);
+    return tReplaceResult::kFailed;
+  }
+  if (temporary.renameTo(place.file) != 0) {
+    recordErrno(status, kSiteRename);
+    return tReplaceResult::kFailed;
+  }
+  if (nTQAPAL000::syncDirectory(place.directory) != 0) {
     recordErrno(status, kSiteDirectorySync);
     return tReplaceResult::kFailed;
   }

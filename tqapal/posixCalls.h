@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The small POSIX helpers that the layers above share, written once: an
 // owner that closes a descriptor, the loop that repeats a call a signal
-// interrupted (EINTR), the directory of a path, the recorder of the error
-// number of a call that just failed, and a flock that says, after a moment,
-// that it waits for another program's lock.
+// interrupted (EINTR), a write of all bytes, the directory of a path and its
+// fsync, a temporary file that is removed unless it is renamed into place,
+// the recorder of the error number of a call that just failed, and a flock
+// that says, after a moment, that it waits for another program's lock.
 //
 // Nothing here prints or throws: failures come back as -1 with errno set
 // (or are recorded into the caller's status), as the system calls give them.
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "error/JsonStatus.h"
 #include "tqapal/tStatus.h"
@@ -52,9 +54,37 @@ auto retryInterrupted(Call&& call) -> decltype(call()) {
   return result;
 }
 
+// Writes all of bytes to fd, across signals and short writes; false (errno
+// set) when a write fails.
+bool writeAll(int fd, std::string_view bytes);
+
 // The directory part of path as rename and fsync need it: "." for a bare
 // name, "/" for a name right below the root.
 std::string directoryOf(const std::string& path);
+
+// fsync of a directory, so that a rename in it lasts; 0, or -1 with errno.
+int syncDirectory(const std::string& directory);
+
+// A file created exclusively (mkostemp: mode 0600, close-on-exec) from a
+// pattern that ends in "XXXXXX", for content that replaces another file by
+// rename. It is removed when destroyed unless renameTo moved it into place.
+class tTemporaryFile {
+ public:
+  explicit tTemporaryFile(std::string pattern);
+  tTemporaryFile(const tTemporaryFile&) = delete;
+  tTemporaryFile& operator=(const tTemporaryFile&) = delete;
+  ~tTemporaryFile();
+  int fd() const { return file_.get(); }  // -1 (errno set) when not created
+  const std::string& path() const { return path_; }
+  // Closes the descriptor; false (errno set) when the close fails.
+  bool close();
+  // rename(2) onto target; 0, or -1 with errno (and the file still here).
+  int renameTo(const std::string& target);
+
+ private:
+  std::string path_;  // empty once renamed, or when not created
+  tDescriptor file_;
+};
 
 // Records the error number of the call that just failed into status as its
 // code (mapErrno) at site; call it before anything else may change errno.

@@ -1448,6 +1448,16 @@ TEST(CtlMetrics, SamplesSayWhatRestoreWouldLeaveAndWhatWasRead) {
   const SimResult unwritable = ctl.run({"metrics", "--output", "DIR/none/tqvlkae.prom"});
   EXPECT_EQ(unwritable.exitStatus, 2);
   EXPECT_EQ(unwritable.err, "tqvlkaectl: DIR/none/tqvlkae.prom: No such file or directory\n");
+  // A directory in the way: the rename fails, and no temporary file stays.
+  ctl.write("out/tqvlkae.prom/kept", "");
+  const SimResult blocked = ctl.run({"metrics", "--output", "DIR/out/tqvlkae.prom"});
+  EXPECT_EQ(blocked.exitStatus, 2);
+  EXPECT_EQ(blocked.err, "tqvlkaectl: DIR/out/tqvlkae.prom: Is a directory\n");
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(ctl.path("out"))) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, std::vector<std::string>{"tqvlkae.prom"});
 }
 
 TEST(CtlMetrics, LabelValuesAndHelpAreEscaped) {
