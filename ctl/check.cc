@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -115,7 +116,12 @@ class tChecker {
     return true;
   }
 
-  std::size_t errors() const { return errors_; }
+  void exportTo(tCheckFindings& found) const {
+    found.errors = errors_;
+    for (const tProblem& problem : problems_) {
+      found.problems.push_back({problem.line, severityName(problem.severity), problem.message});
+    }
+  }
 
  private:
   void add(unsigned long line, tSeverity severity, std::string message,
@@ -519,11 +525,15 @@ int runCheck(const tCheckOptions& options, const tSettingsSource& source, std::o
   return tChecker(options, source, bench).run(out);
 }
 
-std::size_t countCheckErrors(const tSettingsSource& source, bool live, tBenchView* bench) {
+tCheckFindings checkFindings(const tSettingsSource& source, bool live, tBenchView* bench) {
   const tCheckOptions options{source.path, live, false};
   tChecker checker(options, source, bench);
-  checker.collect();
-  return checker.errors();
+  std::ostringstream text;
+  checker.run(text);
+  tCheckFindings found;
+  checker.exportTo(found);
+  found.text = text.str();
+  return found;
 }
 
 }  // namespace nTQVLKAET100

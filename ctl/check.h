@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "ctl/settingsSource.h"
 #include "restore/benchView.h"
@@ -36,11 +37,21 @@ int runCheck(const tCheckOptions& options, std::ostream& out, std::ostream& err)
 int runCheck(const tCheckOptions& options, const tSettingsSource& source, std::ostream& out,
              tBenchView* bench = nullptr);
 
-// The number of errors check finds in a file already read (what its
-// summary counts), with or without asking the driver (through bench when not
-// null, as runCheck); writes nothing.
-std::size_t countCheckErrors(const tSettingsSource& source, bool live,
-                             tBenchView* bench = nullptr);
+// One problem check finds, as its JSON document names it.
+struct tCheckProblem {
+  unsigned long line;    // 0: the file as a whole
+  const char* severity;  // "error", "warning" or "note"
+  std::string message;
+};
+
+// What check finds in a file already read, with or without asking the
+// driver (through bench when not null, as runCheck); writes nothing.
+struct tCheckFindings {
+  std::size_t errors = 0;               // what its summary counts
+  std::vector<tCheckProblem> problems;  // in line order
+  std::string text;                     // what check prints for it, summary last
+};
+tCheckFindings checkFindings(const tSettingsSource& source, bool live, tBenchView* bench = nullptr);
 
 // The property name nearest to word by edit distance (letter case ignored).
 const char* nearestPropertyName(const std::string& word);

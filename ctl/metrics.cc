@@ -45,7 +45,7 @@ class tMetrics {
     setValue(entries_, section != nullptr ? static_cast<double>(section->entries.size()) : 0);
     setValue(outOfSync_, static_cast<double>(differing_ + refused_.samples.size()));
     devicesPresent(bench, section);
-    setValue(checkErrors_, static_cast<double>(countCheckErrors(source_, true, &bench)));
+    setValue(checkErrors_, static_cast<double>(checkFindings(source_, true, &bench).errors));
     lastRestore();
     setValue(takenAt_, static_cast<double>(std::chrono::duration_cast<std::chrono::seconds>(
                                                std::chrono::system_clock::now().time_since_epoch())

@@ -3,7 +3,6 @@
 
 #include <iterator>
 #include <map>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -162,20 +161,16 @@ class tSet {
 
   // check on text as the file at path: its findings kept; its exit status.
   int check(const std::string& text) {
-    tSettingsSource source{path_, text, readSettingsLines(text.data(), text.size())};
-    std::ostringstream lines;
-    std::ostringstream document;
-    const int status = runCheck({path_, false, false}, source, lines);
-    runCheck({path_, false, true}, std::move(source), document);
-    checkText_ = lines.str();
+    const tSettingsSource source{path_, text, readSettingsLines(text.data(), text.size())};
+    const tCheckFindings findings = checkFindings(source, false);
+    checkText_ = findings.text;
     problems_ = tJson::array();
-    const tJson checked = tJson::parse(document.str());
-    for (const auto& problem : checked.at("problems")) {
-      problems_.push_back(tJson{{"line", problem.at("line")},
-                                {"severity", problem.at("severity")},
-                                {"message", problem.at("message")}});
+    for (const tCheckProblem& problem : findings.problems) {
+      problems_.push_back(tJson{{"line", lineOrNull(problem.line)},
+                                {"severity", problem.severity},
+                                {"message", problem.message}});
     }
-    return status;
+    return findings.errors != 0 ? kCtlFound : kCtlClean;
   }
 
   std::string detail() const {

@@ -67,10 +67,9 @@ class tStore {
     for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
       tSettingsSource source = readSettingsSource(options_.file, err_, true);
       const std::string old = source.bytes.value_or(std::string());
-      std::ostringstream findings;
-      if (runCheck({source.path, false, false}, source, findings) != kCtlClean) {
-        std::istringstream lines(findings.str());
-        for (std::string line; std::getline(lines, line);) report_.refusals.push_back(line);
+      const tCheckFindings findings = checkFindings(source, false);
+      if (findings.errors != 0) {
+        refuseWith(findings);
         report_.summary = source.path + ": store refuses a file with errors; nothing written";
         return kCtlFound;
       }
@@ -133,19 +132,22 @@ class tStore {
   // entry that store leaves as it is (a port the device does not have, a
   // value the property's size does not take, a value left out) can stop it.
   // check --live of the new bytes decides; its findings are the refusal.
+  // check's lines, its summary last, as the reasons store refuses.
+  void refuseWith(const tCheckFindings& findings) {
+    std::istringstream lines(findings.text);
+    for (std::string line; std::getline(lines, line);) report_.refusals.push_back(line);
+  }
+
   bool restoreAppliesWhole(const std::string& path, const std::string& bytes) {
     tSettingsSource stored;
     stored.path = path + " (as stored)";
     stored.bytes = bytes;
     stored.lines = readSettingsLines(bytes.data(), bytes.size());
-    std::ostringstream findings;
     // On the view store read the values through: the devices are not
     // listed or opened again.
-    if (runCheck({stored.path, true, false}, stored, findings, bench_.get()) == kCtlClean) {
-      return true;
-    }
-    std::istringstream lines(findings.str());
-    for (std::string line; std::getline(lines, line);) report_.refusals.push_back(line);
+    const tCheckFindings findings = checkFindings(stored, true, bench_.get());
+    if (findings.errors == 0) return true;
+    refuseWith(findings);
     report_.summary = path +
                       ": store refuses: restore would stop in the stored file and not write "
                       "back what store read; nothing written";
