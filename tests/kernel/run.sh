@@ -24,6 +24,7 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$HERE/../.." && pwd)
 source "$ROOT/tests/support/tier.sh"
 source "$ROOT/tests/support/qemu.sh"
+source "$HERE/scenario.sh"
 TOOL=$(realpath "$1")
 CLIENT=$(realpath "$2")
 CTL=$(realpath "${TQ_KERNEL_CTL:-$(dirname "$TOOL")/../ctl/tqvlkaectl}")
@@ -103,25 +104,12 @@ for file in "$@"; do
   split=$WORK/split/$name
   rm -rf "$split"
   mkdir -p "$split"
-  awk -v dir="$split" '
-    /^@@ / { out = dir "/" $2; printf "" > out; next }
-    out != "" { print > out }
-  ' "$file"
+  tq_scenario_split "$file" "$split"
   mkdir -p "$stage/tq/scenarios/$name"
   for part in setup ini steps args lock program; do
     [ -f "$split/$part" ] && cp "$split/$part" "$stage/tq/scenarios/$name/"
   done
-  # The expected result block, in the order the guest writes it.
-  {
-    echo "--- transcript"
-    [ -f "$split/transcript" ] && cat "$split/transcript"
-    echo "--- exit"
-    if [ -s "$split/exit" ]; then cat "$split/exit"; else echo 0; fi
-    for part in stdout stderr log values; do
-      echo "--- $part"
-      [ -f "$split/$part" ] && cat "$split/$part"
-    done
-  } >"$expected/$name"
+  tq_scenario_expected "$split" >"$expected/$name"
 done
 
 # After the scenarios the guest unloads the driver and scans the kernel log.

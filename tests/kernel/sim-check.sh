@@ -25,6 +25,7 @@ CLIENT=$(realpath "$2")
 SIM=$(realpath "$3")
 RELOC=$(realpath "$4")
 WORK=$5
+source "$HERE/scenario.sh"
 CTL=$(realpath "${TQ_KERNEL_CTL:-$(dirname "$TOOL")/../ctl/tqvlkaectl}")
 rm -rf "$WORK"
 mkdir -p "$WORK"
@@ -56,10 +57,7 @@ for file in "$HERE"/scenarios/*.scn; do
   name=$(basename "$file" .scn)
   dir=$WORK/$name
   mkdir -p "$dir/sim"
-  awk -v dir="$dir" '
-    /^@@ / { out = dir "/" $2; printf "" > out; next }
-    out != "" { print > out }
-  ' "$file"
+  tq_scenario_split "$file" "$dir"
   args=$(cat "$dir/args" 2>/dev/null || true)
   program=$TOOL
   case "$(cat "$dir/program" 2>/dev/null)" in
@@ -77,16 +75,7 @@ for file in "$HERE"/scenarios/*.scn; do
   printf 'sharedstatedir = %s/state\nrunstatedir = %s/run\n' "$dir" "$dir" \
     >"$dir/reloc/tqrelocations.conf"
   [ -f "$dir/ini" ] && cp "$dir/ini" "$dir/state/tq-vlnk/tqvlkae.ini"
-  {
-    echo "--- transcript"
-    [ -f "$dir/transcript" ] && cat "$dir/transcript"
-    echo "--- exit"
-    if [ -s "$dir/exit" ]; then cat "$dir/exit"; else echo 0; fi
-    for part in stdout stderr log values; do
-      echo "--- $part"
-      [ -f "$dir/$part" ] && cat "$dir/$part"
-    done
-  } >"$dir/expected"
+  tq_scenario_expected "$dir" >"$dir/expected"
   { cat "$dir/setup" 2>/dev/null || true; echo "state sim-values"; } >"$dir/bench"
   # The steps first, each with its command, output, errors and exit status.
   : >"$dir/steps-out"
