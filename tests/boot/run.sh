@@ -150,13 +150,7 @@ guest late &
 wait
 for scenario in boot late; do
   results=$WORK/results-$scenario.txt
-  if ! grep -qx '=== end' "$results"; then
-    echo "--- console" >&2
-    tail -n 40 "$WORK/console-$scenario.log" >&2 || true
-    echo "--- results" >&2
-    cat "$results" >&2 || true
-    die "the guest of boot $scenario did not finish (timeout or crash)"
-  fi
+  tq_require_end "$results" "$WORK/console-$scenario.log" "the guest of boot $scenario"
   tq_split_results "$results" "$actual"
 done
 

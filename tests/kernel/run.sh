@@ -138,13 +138,7 @@ if [ ! -s "$results" ]; then
   say "the guest did not start; booting once more"
   boot
 fi
-if ! grep -qx '=== end' "$results" 2>/dev/null; then
-  echo "--- console" >&2
-  tail -n 40 "$console" >&2 || true
-  echo "--- results" >&2
-  cat "$results" >&2 || true
-  die "the guest did not finish (timeout or crash)"
-fi
+tq_require_end "$results" "$console" "the guest"
 tq_split_results "$results" "$actual"
 tq_compare "$expected" "$actual" "${names[@]}"
 echo "kernel tier: $passed passed, $failed failed"

@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # The QEMU boot of the tiers that run a Debian kernel (tests/kernel: a busybox
 # initramfs; tests/boot: a Debian root with systemd as init), sourced by their
-# run.sh, which define say:
+# run.sh, which define say and die:
 #
 #   tq_qemu_boot NAME INITRD MEMORY TIMEOUT CONSOLE RESULTS [KERNEL ARGUMENT...]
 #       boots $vmlinuz (tests/kernel/kernel.sh) with INITRD under software
@@ -10,6 +10,9 @@
 #       second serial port goes to RESULTS, carriage returns dropped. The
 #       guest has no network device unless tq_qemu_options (QEMU options,
 #       empty by default) adds one.
+#   tq_require_end RESULTS CONSOLE GUEST
+#       dies, with the last lines of CONSOLE and all of RESULTS, when RESULTS
+#       has no "=== end" line: GUEST did not finish.
 #   tq_split_results RESULTS DIR
 #       writes each "=== <name>" block of RESULTS (up to "=== end") to DIR/<name>.
 #   tq_compare EXPECTED ACTUAL NAME...
@@ -34,6 +37,15 @@ tq_qemu_boot() {
   set -e
   say "$name: guest ran $((SECONDS - begin))s, qemu status $status"
   tr -d '\r' <"$results.raw" >"$results" 2>/dev/null || true
+}
+
+tq_require_end() {
+  grep -qx '=== end' "$1" 2>/dev/null && return 0
+  echo "--- console" >&2
+  tail -n 40 "$2" >&2 || true
+  echo "--- results" >&2
+  cat "$1" >&2 || true
+  die "$3 did not finish (timeout or crash)"
 }
 
 tq_split_results() {
