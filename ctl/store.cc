@@ -127,17 +127,17 @@ class tStore {
     return true;
   }
 
-  // Whether restore, on the bench as it is, would run through the file that
-  // store is about to write, so that it writes back what store captured: an
-  // entry that store leaves as it is (a port the device does not have, a
-  // value the property's size does not take, a value left out) can stop it.
-  // check --live of the new bytes decides; its findings are the refusal.
   // check's lines, its summary last, as the reasons store refuses.
   void refuseWith(const tCheckFindings& findings) {
     std::istringstream lines(findings.text);
     for (std::string line; std::getline(lines, line);) report_.refusals.push_back(line);
   }
 
+  // Whether restore, on the bench as it is, would run through the file that
+  // store is about to write, so that it writes back what store captured: an
+  // entry that store leaves as it is (a port the device does not have, a
+  // value the property's size does not take, a value left out) can stop it.
+  // check --live of the new bytes decides; its findings are the refusal.
   bool restoreAppliesWhole(const std::string& path, const std::string& bytes) {
     tSettingsSource stored;
     stored.path = path + " (as stored)";
